@@ -1,0 +1,65 @@
+#include "runtime/format.hpp"
+
+#include <cerrno>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+
+namespace orvi {
+
+namespace {
+
+bool all_digits(std::string_view s) {
+  if (s.empty()) return false;
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// Reads decimal digits as an unsigned 64-bit number; leading zeros allowed.
+// errno is left as it was: the conversion never touches it.
+std::uint64_t parse_index(std::string_view digits) {
+  constexpr auto max = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t n = 0;
+  for (char c : digits) {
+    const auto d = static_cast<std::uint64_t>(c - '0');
+    if (n > (max - d) / 10) throw std::out_of_range("stoull");
+    n = n * 10 + d;
+  }
+  return n;
+}
+
+}  // namespace
+
+std::string format_placeholders(std::string_view templ, const std::vector<std::string>& args) {
+  std::string out;
+  out.reserve(templ.size());
+  std::size_t i = 0;
+  while (i < templ.size()) {
+    if (templ[i] != '{') {
+      out.push_back(templ[i++]);
+      continue;
+    }
+    const std::size_t close = templ.find('}', i + 1);
+    if (close == std::string_view::npos) {
+      out.push_back(templ[i++]);
+      continue;
+    }
+    const std::string_view inner = templ.substr(i + 1, close - i - 1);
+    if (!all_digits(inner)) {
+      out.push_back(templ[i++]);
+      continue;
+    }
+    const std::uint64_t n = parse_index(inner);
+    if (n < args.size()) {
+      out += args[static_cast<std::size_t>(n)];
+    } else {
+      out.append(templ.substr(i, close - i + 1));
+    }
+    i = close + 1;
+  }
+  return out;
+}
+
+}  // namespace orvi

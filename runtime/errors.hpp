@@ -39,7 +39,6 @@ class tovi_runtime_exception : public std::exception {
 struct tovi_task_cancelled {};
 
 // Raises a tovi_runtime_exception with the given code and message.
-[[noreturn]] void raise_runtime_error(std::string code, std::string message,
-                                      std::string module = {});
+[[noreturn]] void raise_runtime_error(std::string code, std::string message, std::string module = {});
 
 }  // namespace orvi

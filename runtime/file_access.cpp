@@ -40,8 +40,7 @@ byte_vector read_file_bounded(const text& path, std::int64_t maximum) {
 
 bool write_file_bytes(const text& path, const byte_vector& bytes) {
   try {
-    if (path.empty() || static_cast<std::int64_t>(path.size()) > MAX_PLATFORM_TEXT_BYTES ||
-        !is_valid_utf8(path)) {
+    if (path.empty() || static_cast<std::int64_t>(path.size()) > MAX_PLATFORM_TEXT_BYTES || !is_valid_utf8(path)) {
       return false;
     }
     const auto native = to_platform_path(path);

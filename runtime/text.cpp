@@ -77,9 +77,8 @@ int byte_at_or_minus_one(std::string_view s, std::int64_t index) {
 text bool_to_text(bool flag) { return flag ? "true" : "false"; }
 
 bool is_hex_text(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-  });
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); });
 }
 
 std::optional<std::u16string> utf8_to_utf16(std::string_view s) {

@@ -24,7 +24,8 @@ std::vector<const store_entry*> sorted_live_entries(const store_record& store) {
   for (const auto& e : store.entries) {
     if (!e.deleted) live.push_back(&e);
   }
-  std::stable_sort(live.begin(), live.end(), [](const store_entry* a, const store_entry* b) { return a->key < b->key; });
+  std::stable_sort(live.begin(), live.end(),
+                   [](const store_entry* a, const store_entry* b) { return a->key < b->key; });
   return live;
 }
 
@@ -50,8 +51,8 @@ void write_zigzag_int32(byte_vector& bytes, std::int32_t n) {
 
 std::int32_t read_zigzag_int32(const byte_vector& bytes, std::int32_t offset) {
   const auto* p = bytes.data() + offset;
-  const std::uint32_t z = std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-                          (std::uint32_t{p[3]} << 24);
+  const std::uint32_t z =
+      std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[3]} << 24);
   return static_cast<std::int32_t>((z >> 1) ^ (0u - (z & 1u)));
 }
 

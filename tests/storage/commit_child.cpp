@@ -1,0 +1,111 @@
+// A child process for the crash tests: it commits or opens a store and ends
+// itself abruptly (TerminateProcess: no destructors, no flush) at a chosen
+// file operation.
+//
+//   commit_child commit-stop DIR EVENT     put k=new, commit, stop at EVENT
+//   commit_child commit-partial DIR OP     same, the OP-th write leaves half a file
+//   commit_child open-stop DIR EVENT       open_store, stop at EVENT
+//   commit_child loop DIR                  commit forever, printing "ack GEN"
+//
+// Events count file operations in order: 2k is just before the k-th, 2k + 1
+// just after it.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "storage/durable_store.hpp"
+#include "storage/file_ops.hpp"
+
+namespace {
+
+using namespace orvi;
+
+constexpr UINT STOPPED = 86;
+long stop_event = -1;
+long partial_op = -1;
+long ops_seen = 0;
+
+void event(long e) {
+  if (e == stop_event) TerminateProcess(GetCurrentProcess(), STOPPED);
+}
+
+// Brackets each operation with its two events.
+template <typename F>
+auto step(F&& op) {
+  event(2 * ops_seen);
+  auto result = op();
+  event(2 * ops_seen + 1);
+  ++ops_seen;
+  return result;
+}
+
+void install_hooks() {
+  auto& ops = active_store_file_ops();
+  ops.write_file = [](const text& path, const byte_vector& bytes) {
+    return step([&] {
+      if (ops_seen == partial_op) {
+        platform_store_file_ops().write_file(path, byte_vector(bytes.begin(), bytes.begin() + bytes.size() / 2));
+        TerminateProcess(GetCurrentProcess(), STOPPED);
+      }
+      return platform_store_file_ops().write_file(path, bytes);
+    });
+  };
+  ops.flush_file = [](const std::filesystem::path& p) {
+    return step([&] { return platform_store_file_ops().flush_file(p); });
+  };
+  ops.replace_file = [](const std::filesystem::path& from, const std::filesystem::path& to) {
+    return step([&] { return platform_store_file_ops().replace_file(from, to); });
+  };
+  ops.remove_file = [](const std::filesystem::path& p) {
+    return step([&] { return platform_store_file_ops().remove_file(p); });
+  };
+}
+
+int commit_new_value(const text& dir) {
+  store_record store = open_store(dir);
+  store_put(store, "k", "new");
+  store_put(store, "added", "with the new value");
+  install_hooks();
+  return commit_store(store) ? 0 : 1;
+}
+
+// Every commit writes values that describe their own generation, so a reader
+// can tell a torn state from a whole one.
+int commit_loop(const text& dir) {
+  store_record store = open_store(dir);
+  if (!store.open) return 2;
+  for (;;) {
+    const std::int32_t next = store.generation + 1;
+    store_put(store, "counter", std::to_string(next));
+    store_put(store, "item-" + std::to_string(next % 37), "generation " + std::to_string(next));
+    if (!commit_store(store)) return 3;
+    std::printf("ack %d\n", store.generation);
+    std::fflush(stdout);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 64;
+  const std::string mode = argv[1];
+  const text dir = argv[2];
+  const long arg = argc > 3 ? std::strtol(argv[3], nullptr, 10) : -1;
+  if (mode == "commit-stop") {
+    stop_event = arg;
+    return commit_new_value(dir);
+  }
+  if (mode == "commit-partial") {
+    partial_op = arg;
+    return commit_new_value(dir);
+  }
+  if (mode == "open-stop") {
+    stop_event = arg;
+    install_hooks();
+    return open_store(dir).open ? 0 : 1;
+  }
+  if (mode == "loop") return commit_loop(dir);
+  return 64;
+}

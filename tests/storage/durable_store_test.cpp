@@ -8,12 +8,14 @@
 #include "runtime/errors.hpp"
 #include "storage/file_ops.hpp"
 #include "storage/snapshot_codec.hpp"
+#include "tests/support/file_ops_guard.hpp"
 #include "tests/support/temp_dir.hpp"
 
 namespace orvi {
 namespace {
 
 using testing::file_bytes;
+using testing::file_ops_guard;
 using testing::file_exists;
 using testing::list_dir;
 using testing::temp_dir;
@@ -42,12 +44,6 @@ std::vector<std::pair<text, text>> live_entries(const store_record& store) {
   }
   return out;
 }
-
-// Restores the real file calls when a test that replaced some of them ends.
-struct file_ops_guard {
-  store_file_ops saved = active_store_file_ops();
-  ~file_ops_guard() { active_store_file_ops() = saved; }
-};
 
 TEST(OpenStore, DirectoryRules) {
   temp_dir tmp;

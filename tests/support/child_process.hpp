@@ -18,30 +18,37 @@ inline std::wstring own_directory() {
 
 inline std::wstring widen(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
-// A child whose standard output is read through a pipe.
+// A child whose standard output and error are read through pipes. It inherits
+// this process's environment.
 class child_process {
  public:
-  // `command_line` is passed as is; the program is looked up beside the test.
-  child_process(const std::wstring& program, const std::wstring& arguments) {
+  // `program` is relative to the test's directory; `arguments` pass as is;
+  // an empty `directory` keeps the current one.
+  child_process(const std::wstring& program, const std::wstring& arguments, const std::wstring& directory = L"") {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE write_end = nullptr;
-    // A large pipe, so a chatty child never waits on the reader.
-    if (!CreatePipe(&read_end_, &write_end, &inherit, 1 << 20)) return;
-    SetHandleInformation(read_end_, HANDLE_FLAG_INHERIT, 0);
+    HANDLE out_write = nullptr;
+    HANDLE err_write = nullptr;
+    // Large pipes, so a chatty child never waits on the reader.
+    if (!CreatePipe(&out_read_, &out_write, &inherit, 1 << 20)) return;
+    if (!CreatePipe(&err_read_, &err_write, &inherit, 1 << 16)) return;
+    SetHandleInformation(out_read_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(err_read_, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = write_end;
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdOutput = out_write;
+    startup.hStdError = err_write;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     const std::wstring exe = own_directory() + program;
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     PROCESS_INFORMATION info{};
-    if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info)) {
+    if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
       process_ = info.hProcess;
       CloseHandle(info.hThread);
     }
-    CloseHandle(write_end);
+    CloseHandle(out_write);
+    CloseHandle(err_write);
   }
   ~child_process() {
     if (process_) {
@@ -49,7 +56,8 @@ class child_process {
       WaitForSingleObject(process_, INFINITE);
       CloseHandle(process_);
     }
-    if (read_end_) CloseHandle(read_end_);
+    if (out_read_) CloseHandle(out_read_);
+    if (err_read_) CloseHandle(err_read_);
   }
   child_process(const child_process&) = delete;
   child_process& operator=(const child_process&) = delete;
@@ -69,18 +77,22 @@ class child_process {
     return code;
   }
 
-  // Everything the child wrote; call after it ended.
-  std::string output() {
+  // Everything the child wrote to standard output or error; call after it ended.
+  std::string output() { return drain(out_read_); }
+  std::string errors() { return drain(err_read_); }
+
+ private:
+  static std::string drain(HANDLE pipe) {
     std::string out;
     char buffer[4096];
     DWORD got = 0;
-    while (ReadFile(read_end_, buffer, sizeof(buffer), &got, nullptr) && got > 0) out.append(buffer, got);
+    while (ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) && got > 0) out.append(buffer, got);
     return out;
   }
 
- private:
   HANDLE process_ = nullptr;
-  HANDLE read_end_ = nullptr;
+  HANDLE out_read_ = nullptr;
+  HANDLE err_read_ = nullptr;
 };
 
 }  // namespace orvi::testing

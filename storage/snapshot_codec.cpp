@@ -15,18 +15,45 @@ constexpr std::uint32_t CHECKSUM_MASK = 0x3FFFFFFF;
 constexpr std::int64_t HEADER_BYTES = 16;
 constexpr std::int64_t CHECKSUM_BYTES = 4;
 constexpr std::int64_t LENGTH_BYTES = 4;
+constexpr std::int64_t MIN_ENTRY_BYTES = 2 * LENGTH_BYTES + 1;
+
+// A key's first eight bytes, zero-padded, as a big-endian number: ordering by it
+// agrees with ordering by the bytes, so most sort comparisons stay off the strings.
+std::uint64_t key_prefix(const text& key) {
+  std::uint64_t prefix = 0;
+  for (std::size_t i = 0; i < 8; ++i) prefix = (prefix << 8) | (i < key.size() ? std::uint8_t(key[i]) : 0u);
+  return prefix;
+}
+
+struct sort_item {
+  std::uint64_t prefix;
+  const store_entry* entry;
+};
 
 // Live entries in ascending unsigned key-byte order; equal keys keep their order
 // in `entries` (std::string compares bytes as unsigned char).
-std::vector<const store_entry*> sorted_live_entries(const store_record& store) {
-  std::vector<const store_entry*> live;
+std::vector<sort_item> sorted_live_entries(const store_record& store) {
+  std::vector<sort_item> live;
   live.reserve(store.entries.size());
   for (const auto& e : store.entries) {
-    if (!e.deleted) live.push_back(&e);
+    if (!e.deleted) live.push_back({key_prefix(e.key), &e});
   }
-  std::stable_sort(live.begin(), live.end(),
-                   [](const store_entry* a, const store_entry* b) { return a->key < b->key; });
+  std::stable_sort(live.begin(), live.end(), [](const sort_item& a, const sort_item& b) {
+    return a.prefix != b.prefix ? a.prefix < b.prefix : a.entry->key < b.entry->key;
+  });
   return live;
+}
+
+// The zigzag form of n, least significant byte first, at out; returns the end.
+std::uint8_t* put_zigzag_int32(std::uint8_t* out, std::int32_t n) {
+  const std::uint32_t z = (static_cast<std::uint32_t>(n) << 1) ^ (n < 0 ? 0xFFFFFFFFu : 0u);
+  for (int shift = 0; shift < 32; shift += 8) *out++ = static_cast<std::uint8_t>(z >> shift);
+  return out;
+}
+
+std::uint8_t* put_entry_field(std::uint8_t* out, const text& s) {
+  out = put_zigzag_int32(out, static_cast<std::int32_t>(s.size()));
+  return std::copy(s.begin(), s.end(), out);
 }
 
 std::int64_t live_payload_size(const store_record& store) {
@@ -44,9 +71,9 @@ int byte_value(std::int8_t byte) { return static_cast<std::uint8_t>(byte); }
 std::int8_t int_to_byte(int n) { return static_cast<std::int8_t>(static_cast<std::uint8_t>(n & 0xFF)); }
 
 void write_zigzag_int32(byte_vector& bytes, std::int32_t n) {
-  const std::uint32_t u = static_cast<std::uint32_t>(n);
-  const std::uint32_t z = (u << 1) ^ (n < 0 ? 0xFFFFFFFFu : 0u);
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(z >> shift));
+  std::uint8_t four[4];
+  put_zigzag_int32(four, n);
+  bytes.insert(bytes.end(), std::begin(four), std::end(four));
 }
 
 std::int32_t read_zigzag_int32(const byte_vector& bytes, std::int32_t offset) {
@@ -74,18 +101,20 @@ std::int64_t encoded_snapshot_size(const store_record& store) {
 
 byte_vector encode_snapshot(const store_record& store) {
   if (!is_valid_store(store)) return {};
-  byte_vector bytes;
-  bytes.reserve(static_cast<std::size_t>(live_payload_size(store)));
-  bytes.insert(bytes.end(), std::begin(MAGIC), std::end(MAGIC));
-  write_zigzag_int32(bytes, store.format_version);
-  write_zigzag_int32(bytes, store.generation);
+  // Sized exactly up front and filled through a pointer: appending byte by byte
+  // costs a capacity check and a reload of the vector's end for every byte.
+  byte_vector bytes(static_cast<std::size_t>(live_payload_size(store)));
+  std::uint8_t* out = std::copy(std::begin(MAGIC), std::end(MAGIC), bytes.data());
+  out = put_zigzag_int32(out, store.format_version);
+  out = put_zigzag_int32(out, store.generation);
   const auto live = sorted_live_entries(store);
-  write_zigzag_int32(bytes, static_cast<std::int32_t>(live.size()));
-  for (const store_entry* e : live) {
-    write_entry_field(bytes, e->key);
-    write_entry_field(bytes, e->value);
+  out = put_zigzag_int32(out, static_cast<std::int32_t>(live.size()));
+  for (const sort_item& item : live) {
+    out = put_entry_field(out, item.entry->key);
+    out = put_entry_field(out, item.entry->value);
   }
-  write_zigzag_int32(bytes, snapshot_checksum(bytes, static_cast<std::int32_t>(bytes.size())));
+  const auto body = static_cast<std::int32_t>(out - bytes.data());
+  put_zigzag_int32(out, snapshot_checksum(bytes, body));
   return bytes;
 }
 
@@ -107,10 +136,14 @@ store_record decode_snapshot(const byte_vector& bytes, const text& directory) {
 
   store_record store = new_empty_store(directory);
   store.generation = generation;
-  // Reserved up front so the views in `index` stay valid: keys never move.
-  store.entries.reserve(count);
+  // Reserved up front so the views in `index` stay valid: keys never move. An
+  // entry takes at least 9 bytes, so a count the file cannot hold reserves no more.
+  store.entries.reserve(std::min<std::int64_t>(count, (end - HEADER_BYTES) / MIN_ENTRY_BYTES));
+  // While keys arrive strictly ascending, as the encoder writes them, a new key
+  // cannot repeat an earlier one; the index is only built at the first key out
+  // of order.
   std::unordered_map<std::string_view, std::size_t> index;
-  index.reserve(count);
+  bool ascending = true;
 
   std::int64_t p = HEADER_BYTES;
   for (std::uint32_t n = 0; n < count; ++n) {
@@ -132,13 +165,22 @@ store_record decode_snapshot(const byte_vector& bytes, const text& directory) {
       return failed_store(directory, "snapshot contains an invalid entry");
     }
 
-    // store_put's effect with a hash lookup: a repeated key keeps its first
-    // place and takes the last value.
-    if (const auto found = index.find(key); found != index.end()) {
-      store.entries[found->second].value = std::move(value);
-    } else {
+    if (ascending && (store.entries.empty() || store.entries.back().key < key)) {
       store.entries.push_back({std::move(key), std::move(value), 0});
-      index.emplace(store.entries.back().key, store.entries.size() - 1);
+    } else {
+      if (ascending) {
+        ascending = false;
+        index.reserve(store.entries.capacity());
+        for (std::size_t i = 0; i < store.entries.size(); ++i) index.emplace(store.entries[i].key, i);
+      }
+      // store_put's effect with a hash lookup: a repeated key keeps its first
+      // place and takes the last value.
+      if (const auto found = index.find(key); found != index.end()) {
+        store.entries[found->second].value = std::move(value);
+      } else {
+        store.entries.push_back({std::move(key), std::move(value), 0});
+        index.emplace(store.entries.back().key, store.entries.size() - 1);
+      }
     }
     p += key_length + LENGTH_BYTES + value_length;
   }

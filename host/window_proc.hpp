@@ -1,0 +1,10 @@
+#pragma once
+
+#include <windows.h>
+
+namespace orvi {
+
+// The one window procedure of both canvas window classes.
+LRESULT CALLBACK canvas_window_proc(HWND window, UINT message, WPARAM first, LPARAM second);
+
+}  // namespace orvi

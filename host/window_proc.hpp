@@ -4,7 +4,8 @@
 
 namespace orvi {
 
-// The one window procedure of both canvas window classes.
+// The one window procedure of both canvas window classes. Each message updates
+// the latest-event state of its registered window; nothing is queued.
 LRESULT CALLBACK canvas_window_proc(HWND window, UINT message, WPARAM first, LPARAM second);
 
 }  // namespace orvi

@@ -35,13 +35,13 @@ canvas_window& register_and_show(std::unique_ptr<canvas_window> window) {
 
 }  // namespace
 
-canvas_window& open_gl_test_window(int client_width, int client_height) {
+canvas_window& open_gl_test_window(int client_width, int client_height, bool strict_srgb) {
   HWND handle = create_canvas_hwnd(client_width, client_height);
   HDC dc = GetDC(handle);
   if (dc == nullptr) throw std::runtime_error("GetDC failed");
 
   PIXELFORMATDESCRIPTOR descriptor = legacy_pixel_format_descriptor(32);
-  const int strict_format = choose_srgb_pixel_format(dc);
+  const int strict_format = strict_srgb ? choose_srgb_pixel_format(dc) : 0;
   int format = strict_format;
   if (strict_format > 0) {
     DescribePixelFormat(dc, strict_format, sizeof(descriptor), &descriptor);

@@ -122,10 +122,12 @@ TEST(RealWindow, BackgroundReadsBackWithTheSrgbPipeline) {
   expect_background_in_both_buffers(window);
 }
 
+// The legacy format: on an sRGB-capable buffer Mesa keeps converting clears
+// once a swap has happened, even with GL_FRAMEBUFFER_SRGB disabled again, and
+// the window's own size message swaps while it is shown.
 TEST(RealWindow, BackgroundReadsBackWithoutTheSrgbPipeline) {
-  canvas_window& window = testing::open_gl_test_window(200, 120);
-  glDisable(gl_framebuffer_srgb);
-  window.srgb_pipeline = 0;
+  canvas_window& window = testing::open_gl_test_window(200, 120, false);
+  ASSERT_EQ(window.srgb_pipeline, 0);
   expect_background_in_both_buffers(window);
 }
 

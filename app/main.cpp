@@ -5,6 +5,7 @@
 #include "app/ensure_directory.hpp"
 #include "app/notebook_store.hpp"
 #include "app/self_test.hpp"
+#include "app/window_path.hpp"
 #include "runtime/file_access.hpp"
 
 int main() {
@@ -15,6 +16,7 @@ int main() {
     ensure_directory(directory);
     const auto store = open_notebook_store(directory);
     if (read_environment_text("ORVI_EXAMPLE_TEST") == "1") run_self_test(directory, *store);
+    run_notebook_window(*store, directory);
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());

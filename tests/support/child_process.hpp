@@ -45,6 +45,7 @@ class child_process {
     if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                        directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
       process_ = info.hProcess;
+      process_id_ = info.dwProcessId;
       CloseHandle(info.hThread);
     }
     CloseHandle(out_write);
@@ -63,15 +64,49 @@ class child_process {
   child_process& operator=(const child_process&) = delete;
 
   bool started() const { return process_ != nullptr; }
+  DWORD process_id() const { return process_id_; }
+
+  // The child's visible top-level window of this class, or null after
+  // `timeout_ms`.
+  HWND wait_for_window(const wchar_t* class_name, DWORD timeout_ms = 20000) const {
+    struct search {
+      DWORD process;
+      const wchar_t* class_name;
+      HWND found;
+    } s{process_id_, class_name, nullptr};
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    while (!s.found && GetTickCount64() < deadline) {
+      EnumWindows(
+          [](HWND window, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            wchar_t name[128];
+            if (owner == s.process && IsWindowVisible(window) && GetClassNameW(window, name, 128) &&
+                std::wstring(name) == s.class_name) {
+              s.found = window;
+              return FALSE;
+            }
+            return TRUE;
+          },
+          reinterpret_cast<LPARAM>(&s));
+      if (!s.found) Sleep(10);
+    }
+    return s.found;
+  }
 
   void kill() {
     TerminateProcess(process_, 99);
     WaitForSingleObject(process_, INFINITE);
   }
 
-  // Waits for the end and returns the exit code.
-  DWORD wait() {
-    WaitForSingleObject(process_, INFINITE);
+  // Waits for the end and returns the exit code; STILL_ACTIVE when the child
+  // is still running after `timeout_ms` (it is then stopped).
+  DWORD wait(DWORD timeout_ms = 60000) {
+    if (WaitForSingleObject(process_, timeout_ms) == WAIT_TIMEOUT) {
+      kill();
+      return STILL_ACTIVE;
+    }
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     return code;
@@ -91,6 +126,7 @@ class child_process {
   }
 
   HANDLE process_ = nullptr;
+  DWORD process_id_ = 0;
   HANDLE out_read_ = nullptr;
   HANDLE err_read_ = nullptr;
 };

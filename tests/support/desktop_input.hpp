@@ -1,0 +1,83 @@
+// Driving another process's window as a person would: real mouse and keyboard
+// input through SendInput, and reading what the screen shows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace orvi::testing {
+
+struct rgb {
+  int r, g, b;
+  bool operator==(const rgb&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const rgb& c) {
+  return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+// The window's client point on the screen.
+inline POINT screen_point(HWND window, int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(window, &p);
+  return p;
+}
+
+inline rgb pixel_at(HWND window, int x, int y) {
+  const POINT p = screen_point(window, x, y);
+  HDC screen = GetDC(nullptr);
+  const COLORREF c = GetPixel(screen, p.x, p.y);
+  ReleaseDC(nullptr, screen);
+  return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
+
+inline void send_mouse(DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  SendInput(1, &input, sizeof input);
+}
+
+inline void move_mouse(HWND window, int x, int y) {
+  const POINT p = screen_point(window, x, y);
+  SetCursorPos(p.x, p.y);
+}
+
+// A click held for `hold_ms`: the system sees the press whatever the length,
+// while a frame's poll of the button may not.
+inline void click(HWND window, int x, int y, DWORD hold_ms = 40) {
+  move_mouse(window, x, y);
+  Sleep(20);
+  send_mouse(MOUSEEVENTF_LEFTDOWN);
+  Sleep(hold_ms);
+  send_mouse(MOUSEEVENTF_LEFTUP);
+}
+
+inline void press_key(WORD virtual_key) {
+  INPUT inputs[2]{};
+  inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+  inputs[0].ki.wVk = inputs[1].ki.wVk = virtual_key;
+  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(1, &inputs[0], sizeof(INPUT));
+  Sleep(20);
+  SendInput(1, &inputs[1], sizeof(INPUT));
+  // A person's next key comes later; the program takes one counted press of
+  // a key per frame.
+  Sleep(30);
+}
+
+// Types UTF-16 text as characters (not keys), as an input method would.
+inline void type_text(const std::wstring& s) {
+  for (wchar_t unit : s) {
+    INPUT inputs[2]{};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wScan = inputs[1].ki.wScan = unit;
+    inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
+    inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+    Sleep(5);
+  }
+}
+
+}  // namespace orvi::testing

@@ -7,15 +7,10 @@
 
 namespace orvi {
 
-void clear_window_background(canvas_window& window) {
-  if (window.device_context == nullptr || window.gl_context == nullptr || window.client_width == 0 ||
-      window.client_height == 0) {
-    return;
-  }
+void set_pixel_projection(const canvas_window& window) {
   auto& p = platform();
   const GLsizei width = static_cast<GLsizei>(std::max<std::uint32_t>(window.client_width, 1));
   const GLsizei height = static_cast<GLsizei>(std::max<std::uint32_t>(window.client_height, 1));
-  p.wgl_make_current(window.device_context, window.gl_context);
   p.gl_viewport(0, 0, width, height);
   p.gl_matrix_mode(GL_PROJECTION);
   p.gl_load_identity();
@@ -23,6 +18,16 @@ void clear_window_background(canvas_window& window) {
   p.gl_matrix_mode(GL_MODELVIEW);
   p.gl_load_identity();
   p.gl_disable(GL_DEPTH_TEST);
+}
+
+void clear_window_background(canvas_window& window) {
+  if (window.device_context == nullptr || window.gl_context == nullptr || window.client_width == 0 ||
+      window.client_height == 0) {
+    return;
+  }
+  auto& p = platform();
+  p.wgl_make_current(window.device_context, window.gl_context);
+  set_pixel_projection(window);
 
   if (window.translucent != 0) {
     p.gl_clear_color(0.0f, 0.0f, 0.0f, 0.0f);

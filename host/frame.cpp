@@ -1,5 +1,7 @@
 #include "host/frame.hpp"
 
+#include "host/background.hpp"
+
 #include "host/colour_math.hpp"
 #include "host/draw.hpp"
 #include "host/host_runtime.hpp"
@@ -11,8 +13,6 @@ namespace orvi {
 namespace {
 
 constexpr GLenum gl_bgra = 0x80E1;
-
-GLsizei client_side(std::uint32_t side) { return static_cast<GLsizei>(std::max<std::uint32_t>(side, 1)); }
 
 void reset_per_frame_state() {
   auto& p = platform();
@@ -81,15 +81,7 @@ bool ensure_layered_bitmap(canvas_window& window, std::uint32_t w, std::uint32_t
 void begin_frame(std::int64_t red, std::int64_t green, std::int64_t blue) {
   canvas_window& window = require_open_window("BeginFrame");
   auto& p = platform();
-  const GLsizei w = client_side(window.client_width);
-  const GLsizei h = client_side(window.client_height);
-  p.gl_viewport(0, 0, w, h);
-  p.gl_matrix_mode(GL_PROJECTION);
-  p.gl_load_identity();
-  p.gl_ortho(0.0, w, h, 0.0, -1.0, 1.0);
-  p.gl_matrix_mode(GL_MODELVIEW);
-  p.gl_load_identity();
-  p.gl_disable(GL_DEPTH_TEST);
+  set_pixel_projection(window);
   reset_per_frame_state();
   p.gl_enable(GL_BLEND);
   if (window.translucent != 0 && window.blend_func_separate != nullptr) {

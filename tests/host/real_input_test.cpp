@@ -27,11 +27,11 @@ bool bring_to_front(HWND window) {
   return pump_until([window] { return GetForegroundWindow() == window; }, 500);
 }
 
-void send_key(WORD key, bool up) {
+void send_key(WORD key, DWORD flags) {
   INPUT input{};
   input.type = INPUT_KEYBOARD;
   input.ki.wVk = key;
-  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  input.ki.dwFlags = flags;
   SendInput(1, &input, sizeof(input));
 }
 
@@ -42,37 +42,35 @@ void send_mouse(DWORD flags) {
   SendInput(1, &input, sizeof(input));
 }
 
+// One window for the whole suite, opened on first use.
+canvas_window& window() {
+  static canvas_window& shared = testing::open_gl_test_window(320, 240);
+  return shared;
+}
+
 class RealInput : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { shared_ = &testing::open_gl_test_window(320, 240); }
   void SetUp() override {
     ASSERT_TRUE(bring_to_front(window().window));
     ASSERT_TRUE(pump_until([] { return window().focused != 0; }, 500));
     window().key_presses.fill(0);
     window().typed_text.clear();
   }
-  static canvas_window& window() { return *shared_; }
-
- private:
-  static canvas_window* shared_;
 };
-canvas_window* RealInput::shared_ = nullptr;
 
 TEST_F(RealInput, AKeyPressAnswersTrueExactlyOnce) {
-  send_key('K', false);
-  send_key('K', true);
+  send_key('K', 0);
+  send_key('K', KEYEVENTF_KEYUP);
   ASSERT_TRUE(pump_until([] { return window().key_presses['K'] != 0; }));
   EXPECT_TRUE(key_pressed_by_name("k"));
   EXPECT_FALSE(key_pressed_by_name("K"));
-  EXPECT_TRUE(pump_until([] { return window().typed_text == "k"; }));
 }
 
 TEST_F(RealInput, AShortClickIsRecordedAndTheCursorReadInClientPixels) {
   POINT target{50, 60};
   ClientToScreen(window().window, &target);
   SetCursorPos(target.x, target.y);
-  pump_until([] { return mouse_x() == 50; }, 500);
-  EXPECT_EQ(mouse_x(), 50);
+  EXPECT_TRUE(pump_until([] { return mouse_x() == 50; }, 500));
   EXPECT_EQ(mouse_y(), 60);
   const std::uint64_t before = last_press_sequence();
   send_mouse(MOUSEEVENTF_LEFTDOWN);

@@ -42,12 +42,8 @@ canvas_window& open_gl_test_window(int client_width, int client_height, bool str
 
   PIXELFORMATDESCRIPTOR descriptor = legacy_pixel_format_descriptor(32);
   const int strict_format = strict_srgb ? choose_srgb_pixel_format(dc) : 0;
-  int format = strict_format;
-  if (strict_format > 0) {
-    DescribePixelFormat(dc, strict_format, sizeof(descriptor), &descriptor);
-  } else {
-    format = ChoosePixelFormat(dc, &descriptor);
-  }
+  const int format = strict_format > 0 ? strict_format : ChoosePixelFormat(dc, &descriptor);
+  if (strict_format > 0) DescribePixelFormat(dc, strict_format, sizeof(descriptor), &descriptor);
   if (format == 0 || !SetPixelFormat(dc, format, &descriptor)) throw std::runtime_error("SetPixelFormat failed");
   HGLRC context = wglCreateContext(dc);
   if (context == nullptr || !wglMakeCurrent(dc, context)) throw std::runtime_error("no GL context");
@@ -88,22 +84,17 @@ int run_peer_process(const std::wstring& program, const std::wstring& arguments)
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return -1;
   }
-  const ULONGLONG deadline = GetTickCount64() + 20000;
   int result = -1;
-  for (;;) {
-    const DWORD wait = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT);
-    if (wait == WAIT_OBJECT_0) {
+  for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() <= deadline;) {
+    if (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) {
       DWORD code = 0;
       GetExitCodeProcess(process.hProcess, &code);
       result = static_cast<int>(code);
       break;
     }
     pump_window_messages();
-    if (GetTickCount64() > deadline) {
-      TerminateProcess(process.hProcess, 99);
-      break;
-    }
   }
+  if (result == -1) TerminateProcess(process.hProcess, 99);  // timed out
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return result;

@@ -1,19 +1,17 @@
-// Real windows and GL under Wine: classes, the strict sRGB probe, the pipeline
+// Real windows and GL under Wine: the strict sRGB probe, the pipeline
 // confirmation, fonts and the background, checked by reading pixels back.
 #include "host/background.hpp"
-#include "host/host_runtime.hpp"
 #include "host/pixel_format.hpp"
 #include "host/platform.hpp"
 #include "host/window_classes.hpp"
-#include "host/window_proc.hpp"
 
 #include "tests/host/fake_platform.hpp"
 #include "tests/host/test_window.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <string>
 #include <vector>
 
 namespace orvi {
@@ -21,35 +19,11 @@ namespace {
 
 constexpr GLenum gl_framebuffer_srgb = 0x8DB9;
 
-struct rgb {
-  int r, g, b;
-};
-
-// The back buffer's pixel at client (x, y), y downward; only valid before the swap.
-rgb read_back_pixel(const canvas_window& window, int x, int y) {
-  std::array<GLubyte, 4> pixel{};
-  glReadBuffer(GL_BACK);
-  glReadPixels(x, static_cast<GLint>(window.client_height) - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, pixel.data());
-  return {pixel[0], pixel[1], pixel[2]};
-}
-
-TEST(RealWindow, ClassesAreRegisteredWithTheCanvasProcedure) {
-  register_canvas_window_classes();
-  register_canvas_window_classes();
-  WNDCLASSEXW opaque{};
-  opaque.cbSize = sizeof(opaque);
-  ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), canvas_window_class_name, &opaque));
-  EXPECT_EQ(opaque.lpfnWndProc, &canvas_window_proc);
-  EXPECT_EQ(opaque.style, static_cast<UINT>(CS_OWNDC));
-  WNDCLASSEXW translucent{};
-  translucent.cbSize = sizeof(translucent);
-  ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), canvas_translucent_window_class_name, &translucent));
-  EXPECT_EQ(translucent.lpfnWndProc, &canvas_window_proc);
-  EXPECT_EQ(translucent.hbrBackground, nullptr);
-}
-
-TEST(RealWindow, StrictProbeFindsTheRequestedFormatAndKeepsTheCurrentContext) {
+TEST(RealWindow, StrictProbeFindsTheRequestedFormatConfirmsThePipelineAndKeepsTheCurrentContext) {
   canvas_window& window = testing::open_gl_test_window(200, 120);
+  EXPECT_EQ(window.strict_srgb_format, 1);
+  EXPECT_EQ(window.srgb_pipeline, 1) << "GL_SRGB8_ALPHA8 reads back";
+  EXPECT_EQ(glIsEnabled(gl_framebuffer_srgb), GL_TRUE);
   ASSERT_EQ(wglGetCurrentContext(), window.gl_context);
 
   HWND target = CreateWindowExW(0, canvas_window_class_name, L"", WS_POPUP, 0, 0, 16, 16, nullptr, nullptr,
@@ -63,26 +37,14 @@ TEST(RealWindow, StrictProbeFindsTheRequestedFormatAndKeepsTheCurrentContext) {
 
   PIXELFORMATDESCRIPTOR d{};
   ASSERT_GT(DescribePixelFormat(target_dc, format, sizeof(d), &d), 0);
-  EXPECT_TRUE(d.dwFlags & PFD_DRAW_TO_WINDOW);
-  EXPECT_TRUE(d.dwFlags & PFD_SUPPORT_OPENGL);
-  EXPECT_TRUE(d.dwFlags & PFD_DOUBLEBUFFER);
+  const DWORD flags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+  EXPECT_EQ(d.dwFlags & flags, flags);
   EXPECT_EQ(d.iPixelType, PFD_TYPE_RGBA);
-  EXPECT_GE(d.cRedBits, 8);
-  EXPECT_GE(d.cGreenBits, 8);
-  EXPECT_GE(d.cBlueBits, 8);
-  EXPECT_GE(d.cAlphaBits, 8);
+  for (BYTE bits : {d.cRedBits, d.cGreenBits, d.cBlueBits, d.cAlphaBits, d.cStencilBits}) EXPECT_GE(bits, 8);
   EXPECT_GE(d.cDepthBits, 24);
-  EXPECT_GE(d.cStencilBits, 8);
   EXPECT_TRUE(check_srgb_pixel_format(target_dc, format));
   ReleaseDC(target, target_dc);
   DestroyWindow(target);
-}
-
-TEST(RealWindow, SrgbPipelineIsConfirmed) {
-  canvas_window& window = testing::open_gl_test_window(200, 120);
-  EXPECT_EQ(window.strict_srgb_format, 1);
-  EXPECT_EQ(window.srgb_pipeline, 1);
-  EXPECT_EQ(glIsEnabled(gl_framebuffer_srgb), GL_TRUE);
 }
 
 TEST(RealWindow, TenFontSlotsAreBuilt) {
@@ -94,41 +56,30 @@ TEST(RealWindow, TenFontSlotsAreBuilt) {
   }
 }
 
-// Reads the back buffer at every swap the background clearing makes.
-std::vector<rgb> colours_at_swap;
-const canvas_window* swapping_window = nullptr;
+// Reads the back buffer (the front one reads black) at every swap the
+// background clearing makes.
+std::vector<std::array<GLubyte, 4>> colours_at_swap;
 BOOL WINAPI read_then_swap(HDC dc) {
-  colours_at_swap.push_back(read_back_pixel(*swapping_window, 100, 60));
+  glReadBuffer(GL_BACK);
+  glReadPixels(100, 60, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, colours_at_swap.emplace_back().data());
   return SwapBuffers(dc);
 }
 
-void expect_background_in_both_buffers(canvas_window& window) {
-  testing::scoped_platform guard;
-  platform().swap_buffers = &read_then_swap;
-  colours_at_swap.clear();
-  swapping_window = &window;
-  clear_window_background(window);
-  ASSERT_EQ(colours_at_swap.size(), 2u);
-  for (const rgb& c : colours_at_swap) {
-    EXPECT_EQ(c.r, 10);
-    EXPECT_EQ(c.g, 11);
-    EXPECT_EQ(c.b, 13);
+// The legacy format too: on an sRGB-capable buffer Mesa keeps converting
+// clears once a swap has happened, even with GL_FRAMEBUFFER_SRGB disabled
+// again, and the window's own size message swaps while it is shown.
+TEST(RealWindow, BackgroundReadsBackBeforeEachSwapWithAndWithoutTheSrgbPipeline) {
+  for (const bool strict : {true, false}) {
+    canvas_window& window = testing::open_gl_test_window(200, 120, strict);
+    ASSERT_EQ(window.srgb_pipeline, strict ? 1 : 0);
+    testing::scoped_platform guard;
+    platform().swap_buffers = &read_then_swap;
+    colours_at_swap.clear();
+    clear_window_background(window);
+    ASSERT_EQ(colours_at_swap.size(), 2u);
+    for (const auto& c : colours_at_swap)
+      EXPECT_EQ((std::array<int, 3>{c[0], c[1], c[2]}), (std::array<int, 3>{10, 11, 13}));
   }
-}
-
-TEST(RealWindow, BackgroundReadsBackWithTheSrgbPipeline) {
-  canvas_window& window = testing::open_gl_test_window(200, 120);
-  ASSERT_EQ(window.srgb_pipeline, 1);
-  expect_background_in_both_buffers(window);
-}
-
-// The legacy format: on an sRGB-capable buffer Mesa keeps converting clears
-// once a swap has happened, even with GL_FRAMEBUFFER_SRGB disabled again, and
-// the window's own size message swaps while it is shown.
-TEST(RealWindow, BackgroundReadsBackWithoutTheSrgbPipeline) {
-  canvas_window& window = testing::open_gl_test_window(200, 120, false);
-  ASSERT_EQ(window.srgb_pipeline, 0);
-  expect_background_in_both_buffers(window);
 }
 
 // Columns [first, last] that hold any lit pixel in rows [top, bottom) (y downward).

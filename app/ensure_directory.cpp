@@ -34,8 +34,7 @@ bool is_incomplete_unc(const text& p) {
 
 bool is_refused_directory_text(const text& path) {
   return path.empty() || static_cast<std::int64_t>(path.size()) > MAX_PLATFORM_TEXT_BYTES ||
-         path.find('\0') != text::npos || !is_valid_utf8(path) || has_namespace_prefix(path) ||
-         is_incomplete_unc(path);
+         path.find('\0') != text::npos || !is_valid_utf8(path) || has_namespace_prefix(path) || is_incomplete_unc(path);
 }
 
 void ensure_directory(const text& path) {
@@ -44,9 +43,9 @@ void ensure_directory(const text& path) {
   if (!native) return;
   std::error_code ec;
   const auto status = std::filesystem::status(*native, ec);
-  const bool missing = ec ? ec == std::errc::no_such_file_or_directory
-                          : status.type() == std::filesystem::file_type::not_found ||
-                                status.type() == std::filesystem::file_type::none;
+  const bool missing =
+      ec ? ec == std::errc::no_such_file_or_directory
+         : status.type() == std::filesystem::file_type::not_found || status.type() == std::filesystem::file_type::none;
   if (missing) std::filesystem::create_directories(*native, ec);
 }
 

@@ -19,7 +19,8 @@ TEST(EnsureDirectory, RefusedTexts) {
       "\\\\.\\C:\\data",
       "/\\./pipe",
       "\\??\\C:\\data",
-      "/?" "?/C:/data",
+      "/?"
+      "?/C:/data",
       "\\\\??\\C:\\data",
       "\\\\",
       "\\\\server",
@@ -29,8 +30,9 @@ TEST(EnsureDirectory, RefusedTexts) {
   };
   for (const text& path : refused) EXPECT_TRUE(is_refused_directory_text(path)) << path.substr(0, 40);
 
-  const text accepted[] = {"data/notebook", "C:\\data", "\\data", "//server/share", "\\\\server\\share\\dir",
-                           "caf\xC3\xA9", std::string(131068, 'a')};
+  const text accepted[] = {
+      "data/notebook",         "C:\\data", "\\data", "//server/share", "\\\\server\\share\\dir", "caf\xC3\xA9",
+      std::string(131068, 'a')};
   for (const text& path : accepted) EXPECT_FALSE(is_refused_directory_text(path)) << path.substr(0, 40);
 }
 

@@ -71,10 +71,12 @@ void draw_rect_rgba(std::int64_t x, std::int64_t y, std::int64_t width, std::int
   require_open_window("DrawRectRgba");
   auto& p = platform();
   set_draw_color(red, green, blue);
+  // Summed as floats, the form OpenGL takes them in: any 64-bit input is
+  // safe, where an integer sum could overflow.
   const float left = static_cast<float>(x);
   const float top = static_cast<float>(y);
-  const float right = static_cast<float>(x + std::max<std::int64_t>(width, 0));
-  const float bottom = static_cast<float>(y + height);
+  const float right = left + static_cast<float>(std::max<std::int64_t>(width, 0));
+  const float bottom = top + static_cast<float>(height);
   p.gl_begin(GL_QUADS);
   p.gl_vertex2f(left, top);
   p.gl_vertex2f(right, top);

@@ -4,6 +4,7 @@
 #include <wtsapi32.h>
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include "app/frame_pacing.hpp"
@@ -16,7 +17,6 @@
 #include "host/pixel_format.hpp"
 #include "host/platform.hpp"
 #include "host/window_classes.hpp"
-#include "host/window_proc.hpp"
 #include "host/window_state.hpp"
 #include "runtime/errors.hpp"
 

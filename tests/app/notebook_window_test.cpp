@@ -106,10 +106,14 @@ TEST(NotebookWindow, EditingSavingLoadingAndDeleting) {
   click(app.window, center_x(KEY_BOX), center_y(KEY_BOX));
   settle();
   EXPECT_EQ(pixel_at(app.window, 600, KEY_UNDERLINE.y), as_rgb(FOCUS_COLOR));
+  // Keys are counted presses taken one per frame while typed text arrives
+  // whole: let each group be seen before the next, as a person's pace does.
   for (int i = 0; i < 7; ++i) press_key(VK_BACK);
+  settle();
   type_text(L"caf\u00e9\u00e9");
   settle();
   press_key(VK_BACK);
+  settle();
   press_key(VK_TAB);  // to the value field
   settle();
   type_text(L"\t typed");
@@ -119,6 +123,7 @@ TEST(NotebookWindow, EditingSavingLoadingAndDeleting) {
 
   // Load of a missing key keeps the value; saving then stores it there.
   press_key(VK_TAB);
+  settle();
   type_text(L"2");
   settle();
   click(app.window, center_x(LOAD_BUTTON), center_y(LOAD_BUTTON));

@@ -216,7 +216,12 @@ bool run_notebook_frame(notebook_store& store, notebook_fields& fields, const te
   state.seen_press = press;
   frame_input input;
   input.click = (down && !state.button_was_down) || new_press;
-  if (input.click) {
+  const canvas_window* main = open_main_window();
+  if (new_press && main) {
+    // The press acts where it happened, even if the pointer has moved on.
+    input.mouse_x = static_cast<std::int32_t>(main->last_press.client_x);
+    input.mouse_y = static_cast<std::int32_t>(main->last_press.client_y);
+  } else if (input.click) {
     input.mouse_x = mouse_x();
     input.mouse_y = mouse_y();
   }

@@ -25,8 +25,19 @@ constexpr rgb as_rgb(const ui_color& c) { return {c.r, c.g, c.b}; }
 constexpr int center_x(const ui_rect& r) { return r.x + r.w / 2; }
 constexpr int center_y(const ui_rect& r) { return r.y + r.h / 2; }
 
-// A few frames: long enough for input to be seen and drawn.
-void settle() { Sleep(150); }
+// Returns once the program has drawn a frame that began after everything
+// sent to it so far: the pointer goes onto "Load" and off again, and each
+// move shows only in a frame drawn after it. Independent of the machine's pace.
+void settle(HWND window) {
+  const struct {
+    int x, y;
+    ui_color load;
+  } moves[] = {{center_x(LOAD_BUTTON), center_y(LOAD_BUTTON), SECONDARY_HOVER}, {990, 690, SECONDARY}};
+  for (const auto& move : moves) {
+    testing::move_mouse(window, move.x, move.y);
+    for (int i = 0; i < 1000 && pixel_at(window, 670, 452) != as_rgb(move.load); ++i) Sleep(5);
+  }
+}
 
 class notebook_session {
  public:
@@ -37,8 +48,8 @@ class notebook_session {
             L"") {
     window = process_.wait_for_window(L"orvi_window_input_canvas_window");
     // The first frame is on the screen.
-    for (int i = 0; window && i < 200 && pixel_at(window, 5, 5) != as_rgb(BACKGROUND); ++i) Sleep(10);
-    settle();
+    for (int i = 0; window && i < 1000 && pixel_at(window, 5, 5) != as_rgb(BACKGROUND); ++i) Sleep(10);
+    if (window) settle(window);
   }
 
   // ESC ends the program; its exit status.
@@ -64,8 +75,7 @@ TEST(NotebookWindow, FreshDirectoryIsSeededAndShown) {
   notebook_session app(dir);
   ASSERT_NE(app.window, nullptr) << "the window never showed";
   // Colours at fixed points (the mouse is away from every button).
-  testing::move_mouse(app.window, 990, 690);
-  settle();
+  settle(app.window);
   EXPECT_EQ(pixel_at(app.window, 10, 10), as_rgb(BACKGROUND));
   EXPECT_EQ(pixel_at(app.window, 40, 600), as_rgb(PANEL_COLOR));
   EXPECT_EQ(pixel_at(app.window, 920, 240), as_rgb(BOX_COLOR));
@@ -88,8 +98,7 @@ TEST(NotebookWindow, FreshDirectoryIsSeededAndShown) {
   // A restart shows the saved records, now in key order, and seeds nothing.
   notebook_session again(dir);
   ASSERT_NE(again.window, nullptr);
-  testing::move_mouse(again.window, 990, 690);
-  settle();
+  settle(again.window);
   EXPECT_EQ(pixel_at(again.window, 300, row_rect(0).y + 3), as_rgb(SECONDARY)) << "next";
   EXPECT_EQ(pixel_at(again.window, 300, row_rect(1).y + 3), as_rgb(PRIMARY)) << "welcome";
   EXPECT_EQ(again.escape(), 0u);
@@ -104,38 +113,40 @@ TEST(NotebookWindow, EditingSavingLoadingAndDeleting) {
   // Focus the key field, replace "welcome" by "caf\u00e9", then trim the
   // two-byte character with one BACKSPACE and put it back.
   click(app.window, center_x(KEY_BOX), center_y(KEY_BOX));
-  settle();
+  settle(app.window);
   EXPECT_EQ(pixel_at(app.window, 600, KEY_UNDERLINE.y), as_rgb(FOCUS_COLOR));
   // Keys are counted presses taken one per frame while typed text arrives
-  // whole: let each group be seen before the next, as a person's pace does.
-  for (int i = 0; i < 7; ++i) press_key(VK_BACK);
-  settle();
+  // whole: let each be seen before the next, as a person's pace does.
+  for (int i = 0; i < 7; ++i) {
+    press_key(VK_BACK);
+    settle(app.window);
+  }
   type_text(L"caf\u00e9\u00e9");
-  settle();
+  settle(app.window);
   press_key(VK_BACK);
-  settle();
+  settle(app.window);
   press_key(VK_TAB);  // to the value field
-  settle();
+  settle(app.window);
   type_text(L"\t typed");
-  settle();
+  settle(app.window);
   click(app.window, center_x(SAVE_BUTTON), center_y(SAVE_BUTTON));
-  settle();
+  settle(app.window);
 
   // Load of a missing key keeps the value; saving then stores it there.
   press_key(VK_TAB);
-  settle();
+  settle(app.window);
   type_text(L"2");
-  settle();
+  settle(app.window);
   click(app.window, center_x(LOAD_BUTTON), center_y(LOAD_BUTTON));
-  settle();
+  settle(app.window);
   click(app.window, center_x(SAVE_BUTTON), center_y(SAVE_BUTTON));
-  settle();
+  settle(app.window);
 
   // A row click copies key and value; delete that record.
   click(app.window, 100, row_click_rect(1).y + 10);  // "next"
-  settle();
+  settle(app.window);
   click(app.window, center_x(DELETE_BUTTON), center_y(DELETE_BUTTON));
-  settle();
+  settle(app.window);
   EXPECT_EQ(app.escape(), 0u);
 
   const store_record saved = read_back(dir);
@@ -157,12 +168,12 @@ TEST(NotebookWindow, ClicksShortAndHeld) {
   // Presses far shorter than a frame still click.
   for (int i = 0; i < 5; ++i) {
     click(app.window, center_x(SAVE_BUTTON), center_y(SAVE_BUTTON), 0);
-    Sleep(60);
+    settle(app.window);
   }
-  settle();
+  settle(app.window);
   // A press held over many frames saves once.
   click(app.window, center_x(SAVE_BUTTON), center_y(SAVE_BUTTON), 400);
-  settle();
+  settle(app.window);
   EXPECT_EQ(app.escape(), 0u);
   EXPECT_EQ(read_back(dir).generation, 2 + 5 + 1);
 }
@@ -176,17 +187,16 @@ TEST(NotebookWindow, OnlyEightRowsAndARestartShowsTheRecords) {
   }
   notebook_session app(dir);
   ASSERT_NE(app.window, nullptr);
-  testing::move_mouse(app.window, 990, 690);
-  settle();
+  settle(app.window);
   EXPECT_EQ(pixel_at(app.window, 300, row_rect(7).y + 3), as_rgb(SECONDARY));
   EXPECT_EQ(pixel_at(app.window, 300, row_rect(8).y + 3), as_rgb(PANEL_COLOR)) << "no ninth row";
   // Where a ninth row would be, a click copies nothing: typing still edits
   // the value of "welcome".
   click(app.window, 100, row_click_rect(8).y + 10);
   type_text(L"!");
-  settle();
+  settle(app.window);
   click(app.window, center_x(SAVE_BUTTON), center_y(SAVE_BUTTON));
-  settle();
+  settle(app.window);
   EXPECT_EQ(app.escape(), 0u);
   const store_record saved = read_back(dir);
   EXPECT_EQ(store_get(saved, "welcome").value, "!") << "not seeded: the key field starts empty-valued";

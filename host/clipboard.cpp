@@ -8,8 +8,13 @@ bool owns_pending(HWND window) {
   return state.pending != 0 && window != nullptr && state.owner == window;
 }
 
+// Ends the offer; text that was never handed to the clipboard is ours to free.
 void end_offer(std::uint8_t final_state) {
   auto& state = get_delayed_clipboard();
+  if (state.prepared != nullptr) {
+    GlobalFree(state.prepared);
+    state.prepared = nullptr;
+  }
   state.transitions += 1;
   state.owner = nullptr;
   state.pending = 0;
@@ -41,24 +46,14 @@ void render_all_delayed_clipboard(HWND window) {
 
 void release_delayed_clipboard_on_empty(HWND window) {
   if (!owns_pending(window)) return;
-  auto& state = get_delayed_clipboard();
-  if (state.prepared != nullptr) {
-    GlobalFree(state.prepared);
-    state.prepared = nullptr;
-  }
-  state.released += 1;
+  get_delayed_clipboard().released += 1;
   end_offer(clipboard_state_emptied);
 }
 
 void release_delayed_clipboard_on_destroy(HWND window) {
   if (!owns_pending(window)) return;
   render_all_delayed_clipboard(window);
-  auto& state = get_delayed_clipboard();
-  if (state.prepared != nullptr) {
-    GlobalFree(state.prepared);
-    state.prepared = nullptr;
-  }
-  state.owner_destroyed += 1;
+  get_delayed_clipboard().owner_destroyed += 1;
   end_offer(clipboard_state_owner_destroyed);
 }
 

@@ -22,12 +22,11 @@ void text_value::backspace() {
   if (replace_on_input_) {
     text_.clear();
     replace_on_input_ = false;
-    return;
+  } else if (!text_.empty()) {
+    std::size_t cut = text_.size() - 1;
+    while (cut >= 1 && (static_cast<unsigned char>(text_[cut]) & 0xC0) == 0x80) --cut;
+    text_.resize(cut);
   }
-  if (text_.empty()) return;
-  std::size_t cut = text_.size() - 1;
-  while (cut >= 1 && (static_cast<unsigned char>(text_[cut]) & 0xC0) == 0x80) --cut;
-  text_.resize(cut);
 }
 
 void text_value::revert() {

@@ -3,58 +3,45 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace orvi {
 namespace {
 
+// The text, then "+" or "-" for active and for replace on input.
+std::string seen(const text_value& v) {
+  return v.text() + (v.active() ? "+" : "-") + (v.replace_on_input() ? "+" : "-");
+}
+
 TEST(TextValue, EditsInOrder) {
-  enum op { set, insert, backspace, revert };
-  const std::string full(4095, 'a'), euro = "\xE2\x82\xAC";
-  struct step {
-    op what;
-    std::string arg, text;
-    bool active, replace;
+  const std::string full(4095, 'a'), euro = "\xE2\x82\xAC", e_acute = "\xC3\xA9";
+  // Each case edits a fresh value: s(et), i(nsert), b(ackspace), r(evert), and
+  // the state expected after each step.
+  using step = std::tuple<char, std::string, std::string>;
+  const std::vector<std::vector<step>> cases = {
+      // Input only while active; the first input replaces; empty input changes nothing.
+      {{'i', "x", "--"}, {'s', "abc", "abc++"}, {'i', "", "abc++"}, {'i', "x", "x+-"}, {'i', "y", "xy+-"}},
+      {{'s', "abc", "abc++"}, {'b', "", "+-"}, {'b', "", "+-"}},
+      // 4095 + 2 bytes is dropped whole; 4095 + 1 fits, and then nothing more.
+      {{'s', "", "++"},
+       {'i', full, full + "+-"},
+       {'i', "bc", full + "+-"},
+       {'i', "b", full + "b+-"},
+       {'i', "c", full + "b+-"}},
+      {{'s', "", "++"}, {'i', "y" + euro, "y" + euro + "+-"}, {'b', "", "y+-"}},
+      {{'s', "", "++"}, {'i', e_acute, e_acute + "+-"}, {'b', "", "+-"}},
+      {{'s', "", "++"}, {'i', "\x80\x80", "\x80\x80+-"}, {'b', "", "+-"}},  // stray continuation bytes
+      // Revert ends editing; backspace ignores that, and the replace flag survives.
+      {{'s', "kept", "kept++"}, {'i', "new", "new+-"}, {'r', "", "kept--"}, {'i', "z", "kept--"}, {'b', "", "kep--"}},
+      {{'s', "r", "r++"}, {'r', "", "r-+"}, {'b', "", "--"}},
   };
-  const step steps[] = {
-      {insert, "x", "", false, false},  // not active yet
-      {set, "abc", "abc", true, true},
-      {insert, "", "abc", true, true},  // empty input keeps even the replace flag
-      {insert, "x", "x", true, false},
-      {insert, "y", "xy", true, false},
-      {set, "abc", "abc", true, true},
-      {backspace, "", "", true, false},
-      {backspace, "", "", true, false},
-      {insert, full, full, true, false},
-      {insert, "bc", full, true, false},  // 4095 + 2: dropped whole
-      {insert, "b", full + "b", true, false},
-      {insert, "c", full + "b", true, false},
-      {set, "x" + euro, "x" + euro, true, true},
-      {insert, "y" + euro, "y" + euro, true, false},
-      {backspace, "", "y", true, false},  // three bytes at once
-      {insert, "\xC3\xA9", "y\xC3\xA9", true, false},
-      {backspace, "", "y", true, false},
-      {backspace, "", "", true, false},
-      {insert, "\x80\x80", "\x80\x80", true, false},
-      {backspace, "", "", true, false},  // stray continuation bytes go together
-      {set, "kept", "kept", true, true},
-      {insert, "new", "new", true, false},
-      {revert, "", "kept", false, false},
-      {insert, "z", "kept", false, false},
-      {backspace, "", "kep", false, false},  // backspace ignores the active flag
-      {set, "r", "r", true, true},
-      {revert, "", "r", false, true},  // the replace flag survives a revert
-      {backspace, "", "", false, false},
-  };
-  text_value v;
-  int row = 0;
-  for (const step& s : steps) {
-    if (s.what == set) v.set(s.arg);
-    if (s.what == insert) v.insert(s.arg);
-    if (s.what == backspace) v.backspace();
-    if (s.what == revert) v.revert();
-    EXPECT_EQ(v.text(), s.text) << "row " << row;
-    EXPECT_EQ(v.active(), s.active) << "row " << row;
-    EXPECT_EQ(v.replace_on_input(), s.replace) << "row " << row++;
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    text_value v;
+    for (const auto& [op, arg, after] : cases[c]) {
+      op == 's' ? v.set(arg) : op == 'i' ? v.insert(arg) : op == 'b' ? v.backspace() : v.revert();
+      EXPECT_EQ(seen(v), after) << "case " << c << ": " << op << " of " << arg.size() << " bytes";
+    }
   }
 }
 

@@ -57,23 +57,26 @@ TEST(StoreDiagnostics, CommandAndOwnerRowAccessorsStayInsideTheirTables) {
     EXPECT_EQ(t.kind[row] + "/" + t.resource_id[row], c.kind + "/" + c.resourceId);
     EXPECT_EQ(t.image_generation[row], static_cast<std::uint32_t>(c.imageGeneration));
   }
-  store.owner_table = {{"o"}, {3}, {9}, {9}, {0}, {2}};
+  store.owner_table = {{"o"}, {3}, {9}, {9}, {0}, {1}};
   auto owner_rows = [&](std::int32_t owner, std::int32_t j) {
     return std::vector<std::int32_t>{store.owner_command_paint_row(owner, j), store.owner_command_image_row(owner, j),
                                      store.owner_command_glyph_row(owner, j), store.owner_command_clip_row(owner, j),
                                      store.owner_command_transform_row(owner, j)};
   };
+  auto command_rows = [&](std::int32_t row) {
+    return std::vector<std::int32_t>{store.command_paint_row(row), store.command_image_row(row),
+                                     store.command_glyph_row(row), store.command_clip_row(row),
+                                     store.command_transform_row(row)};
+  };
+  const std::vector<std::int32_t> none(5, -1);
   EXPECT_EQ(owner_rows(0, 0), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
-  EXPECT_EQ(owner_rows(0, 1), (std::vector<std::int32_t>{6, 7, 8, 9, 10}));
+  EXPECT_EQ(command_rows(1), (std::vector<std::int32_t>{6, 7, 8, 9, 10}));
+  EXPECT_EQ(owner_rows(0, 1), none);     // past the owner's own commands
   EXPECT_EQ(store.command_owner(1), 2);  // overwriting keeps the owner row
   EXPECT_EQ(store.owner_generation(0), 3u);
-  const std::vector<std::int32_t> none(5, -1);
   for (std::int32_t bad : {-1, 2, INT32_MAX}) {
     EXPECT_EQ(store.command_owner(bad), -1);
-    EXPECT_EQ((std::vector<std::int32_t>{store.command_paint_row(bad), store.command_image_row(bad),
-                                         store.command_glyph_row(bad), store.command_clip_row(bad),
-                                         store.command_transform_row(bad)}),
-              none);
+    EXPECT_EQ(command_rows(bad), none);
     EXPECT_EQ(owner_rows(0, bad), none);
     EXPECT_EQ(owner_rows(bad, 0), none);
     EXPECT_EQ(store.owner_generation(bad), 0u);

@@ -70,7 +70,11 @@ struct fingerprint_store : store_test::open_store {
         c.x, c.y, c.width, c.height, c.radius, t.id, t.translate_x, t.translate_y, t.scale_x, t.scale_y, t.rotation,
         o.id, o.generation, o.first_sequence, o.last_sequence, o.first_command_row, o.command_count, m.sequence,
         m.owner_row, m.command_text, m.kind, m.resource_id, m.image_generation, m.paint_row, m.image_row, m.glyph_row,
-        m.clip_row, m.transform_row, x.heads, x.keys, x.values, x.next);
+        m.clip_row, m.transform_row, x.heads, x.keys, x.values, x.next, x.chain_lengths, x.chain_positions);
+    for (const text& key : x.keys) {  // what every key's lookup finds and counts
+      preflight_result counted;
+      out += std::to_string(index_get(counted, key)) + "/" + std::to_string(counted.index_probes) + ";";
+    }
     return out;
   }
 };

@@ -90,7 +90,7 @@ struct retained_resource_store::apply_undo {
 
   void note_node(retained_resource_store& store, const text& key) {
     const store_index_columns& index = store.store_index;
-    if (index.heads.empty()) return;
+    if (index.heads.empty() || store.index_find_key(key) == -1) return;  // a new key: nothing to put back
     const auto bucket =
         static_cast<std::size_t>(hash_resource_text(key, static_cast<std::int32_t>(index.bucket_count)));
     if (bucket >= index.heads.size()) return;

@@ -10,16 +10,18 @@ namespace {
 template <class R>
 using rows_of = std::vector<std::pair<void (*)(R&), text>>;
 
-// Row i of `ordered` breaks its own rule and the rules of every later row (its
-// own change made last): the first broken rule must decide. Each row of `alone`
-// is applied by itself.
+// Row i of `ordered` breaks its own rule and every later rule (rows with the
+// same message are alternatives of one rule; its own change is made last): the
+// first broken rule must decide. Each row of `alone` is applied by itself.
 template <class R>
 void check_rules(text (*validate)(const R&), const R& valid, const rows_of<R>& ordered, const rows_of<R>& alone) {
   EXPECT_EQ(validate(valid), "");
   for (std::size_t i = 0; i < ordered.size() + alone.size(); ++i) {
     R r = valid;
     if (i >= ordered.size()) alone[i - ordered.size()].first(r);
-    for (std::size_t j = ordered.size(); j-- > i;) ordered[j].first(r);
+    for (std::size_t j = ordered.size(); j-- > i;) {
+      if (j == i || ordered[j].second != ordered[i].second) ordered[j].first(r);
+    }
     EXPECT_EQ(validate(r), i < ordered.size() ? ordered[i].second : alone[i - ordered.size()].second) << "row " << i;
   }
 }
@@ -113,6 +115,13 @@ TEST(FragmentAdmission, Rules) {
        {[](fragment& f) { f.layoutX = f.inkX = f.layoutWidth = f.inkWidth = 1000000; }, ""},
        {[](fragment& f) { f.inkX = f.inkWidth = 1000000, f.inkY = INT_MAX; },
         q + "ink bounds exceeds bounded retained geometry"},
+       {[](fragment& f) {
+          f.layoutX = f.layoutY = f.inkX = f.inkY = 10, f.layoutWidth = f.layoutHeight = f.inkWidth = f.inkHeight = 1;
+        },
+        ""},
+       {[](fragment& f) { f.layoutHeight = 95; }, q + "ink bounds must contain its layout bounds"},
+       {[](fragment& f) { f.inkX = 11; }, q + "ink bounds must contain its layout bounds"},
+       {[](fragment& f) { f.inkY = 11; }, q + "ink bounds must contain its layout bounds"},
        {[](fragment& f) { f.commands[0].kind = "transformPop"; }, q + "contains an underflowing local stack"}});
 }
 

@@ -61,6 +61,7 @@ TEST(ImageAdmission, Rules) {
        {[](image& r) { loading(r), r.resident = true; }, rule9},
        {[](image& r) { loading(r), r.sizeBytes = 4; }, rule9},
        {[](image& r) { loading(r), r.payload = "0"; }, rule9},
+       {[](image& r) { loading(r), r.width = -1; }, rule9},
        {[](image& r) { loading(r), r.height = INT_MIN; }, rule9}});
 }
 

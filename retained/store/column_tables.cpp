@@ -29,13 +29,12 @@ T pending_at(const std::vector<T>& pending, std::int32_t row, std::uint32_t stor
   return pending[static_cast<std::size_t>(position)];
 }
 
-// Combined row of the first accepted record matching the identity, or -1.
-template <class T, class Match>
-std::int32_t accepted_row(const std::vector<T>& accepted, std::uint32_t stored, std::size_t pending, Match match) {
-  for (std::size_t k = 0; k < accepted.size(); ++k) {
-    if (match(accepted[k])) return static_cast<std::int32_t>(stored + pending + k);
-  }
-  return -1;
+// Combined row of an accepted record at its position in the accepted list, or
+// -1 when there is none. Positions come from the admission's side index, which
+// answers what a walk of the list from its first entry would.
+std::int32_t accepted_row(std::int32_t position, std::uint32_t stored, std::size_t pending) {
+  if (position < 0) return -1;
+  return static_cast<std::int32_t>(stored + pending + static_cast<std::size_t>(position));
 }
 
 }  // namespace
@@ -272,40 +271,40 @@ std::int32_t retained_resource_store::resolve_paint_reference(preflight_result& 
                                                               const text& id) {
   const std::int32_t found = find_paint_index(result, staging, id);
   if (found != -1) return found;
-  return accepted_row(result.accepted_paints, paint_count(), staging.pending_paints.size(),
-                      [&](const paint_record& p) { return p.id == id; });
+  return accepted_row(result.accepted_index.paint(result.accepted_paints, id), paint_count(),
+                      staging.pending_paints.size());
 }
 
 std::int32_t retained_resource_store::resolve_image_reference(preflight_result& result, staging_state& staging,
                                                               const text& id, std::int32_t generation) {
   const std::int32_t found = find_image_generation_index(result, staging, id, generation);
   if (found != -1) return found;
-  return accepted_row(result.accepted_images, image_count(), staging.pending_images.size(),
-                      [&](const render_image_record& i) { return i.id == id && i.generation == generation; });
+  return accepted_row(result.accepted_index.image(result.accepted_images, id, generation), image_count(),
+                      staging.pending_images.size());
 }
 
 std::int32_t retained_resource_store::resolve_glyph_reference(preflight_result& result, staging_state& staging,
                                                               const text& identity) {
   const std::int32_t found = find_glyph_index(result, staging, identity);
   if (found != -1) return found;
-  return accepted_row(result.accepted_glyphs, glyph_count(), staging.pending_glyphs.size(),
-                      [&](const glyph_alpha_record& g) { return g.id == identity; });
+  return accepted_row(result.accepted_index.glyph(result.accepted_glyphs, identity), glyph_count(),
+                      staging.pending_glyphs.size());
 }
 
 std::int32_t retained_resource_store::resolve_clip_reference(preflight_result& result, staging_state& staging,
                                                              const text& id) {
   const std::int32_t found = find_clip_index(result, staging, id);
   if (found != -1) return found;
-  return accepted_row(result.accepted_clips, clip_count(), staging.pending_clips.size(),
-                      [&](const clip_record& c) { return c.id == id; });
+  return accepted_row(result.accepted_index.clip(result.accepted_clips, id), clip_count(),
+                      staging.pending_clips.size());
 }
 
 std::int32_t retained_resource_store::resolve_transform_reference(preflight_result& result, staging_state& staging,
                                                                   const text& id) {
   const std::int32_t found = find_transform_index(result, staging, id);
   if (found != -1) return found;
-  return accepted_row(result.accepted_transforms, transform_count(), staging.pending_transforms.size(),
-                      [&](const transform_record& t) { return t.id == id; });
+  return accepted_row(result.accepted_index.transform(result.accepted_transforms, id), transform_count(),
+                      staging.pending_transforms.size());
 }
 
 }  // namespace orvi

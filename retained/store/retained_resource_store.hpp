@@ -4,8 +4,10 @@
 // its table of operations, so that a derived store can replace any of them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "retained/model/index.hpp"
@@ -85,6 +87,31 @@ struct staged_owner {
   resolved_row_lists resolved_rows;
 };
 
+// First position of each identity in the accepted lists of one admission, so
+// that finding an accepted resource is one hash lookup instead of a walk over
+// everything accepted before it. Every lookup first catches up with the list,
+// and a list that no longer matches is indexed again, so the answer is always
+// the one a walk from the first entry would give: the first position or -1.
+class accepted_positions {
+ public:
+  std::int32_t paint(const std::vector<paint_record>& accepted, const text& id);
+  std::int32_t image(const std::vector<render_image_record>& accepted, const text& id, std::int32_t generation);
+  std::int32_t glyph(const std::vector<glyph_alpha_record>& accepted, const text& identity);
+  std::int32_t clip(const std::vector<clip_record>& accepted, const text& id);
+  std::int32_t transform(const std::vector<transform_record>& accepted, const text& id);
+  // Highest generation among the accepted images of an id; 0 when there is none.
+  std::int32_t newest_image(const std::vector<render_image_record>& accepted, const text& id);
+
+  struct kind_positions {
+    std::unordered_map<text, std::int32_t> first;
+    std::size_t indexed = 0;
+  };
+
+ private:
+  kind_positions paints_, images_, glyphs_, clips_, transforms_;
+  std::unordered_map<text, std::int32_t> newest_;  // kept in step with images_
+};
+
 // The outcome of staging one owner fragment with its resource delta.
 struct preflight_result {
   std::uint8_t admitted = 0;
@@ -99,6 +126,7 @@ struct preflight_result {
   std::vector<clip_record> accepted_clips;
   std::vector<transform_record> accepted_transforms;
   staged_owner owner;
+  accepted_positions accepted_index;
 };
 
 // Start values of every staging: not admitted, "preflight-not-complete", zero
@@ -306,6 +334,9 @@ class retained_resource_store {
 
  private:
   void init_retained_store(const text& surface_name);
+  // What an apply overwrites or appends, kept so that an exception in the
+  // middle of it can put the store back as it was.
+  struct apply_undo;
 };
 
 }  // namespace orvi

@@ -1,0 +1,163 @@
+// Candidate batches: the checks of the prepare, later items seeing earlier
+// ones, the commit's checks, and a commit equal to its items applied one by one.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "tests/retained/store/owner_history_support.hpp"
+
+namespace {
+
+using namespace store_test;
+
+using batch_ptr = std::shared_ptr<prepared_candidate_batch>;
+
+// Records the overlay each item is staged on and its node total after each item.
+struct spy_store : retained_resource_store {
+  using retained_resource_store::retained_resource_store;
+  std::vector<std::uint32_t> buckets, nodes;
+  preflight_result stage_owner_delta(owner_fragment f, resource_delta d, std::uint32_t revision, std::uint8_t kind,
+                                     staging_state& staging) override {
+    buckets.push_back(staging.resource_keys.bucket_count());
+    return retained_resource_store::stage_owner_delta(std::move(f), std::move(d), revision, kind, staging);
+  }
+  void index_staged_resources(const preflight_result& result, staging_state& staging) override {
+    retained_resource_store::index_staged_resources(result, staging);
+    nodes.push_back(staging.staged_nodes);
+  }
+};
+
+// Unbound owners x0, x1, ... with the given command counts and sequences from 0 on.
+std::vector<owner_fragment> unbound(const std::vector<int>& counts) {
+  std::vector<owner_fragment> fragments;
+  int first = 0;
+  for (int count : counts) {
+    fragments.push_back(owner("x" + std::to_string(fragments.size()), 1, first, count));
+    first += count;
+  }
+  return fragments;
+}
+
+TEST(CandidateBatch, PrepareChecksListsSumsAndDuplicatesBeforeStaging) {
+  const text lists = "retained resource candidate batch requires 1..4096 parallel fragment/delta items";
+  const text sums = "retained resource candidate batch exceeds 65536 commands or delta entries";
+  const text first_unbound =
+      "retained resource candidate batch item 0: retained resource owner x0 requires an initial binding";
+  std::vector<owner_fragment> twice = unbound({1, 1}), overlapping = unbound({2, 1});
+  twice[1].id = twice[1].commands[0].owner = "x0";
+  overlapping[1].commands[0].sequence = 1;
+  const struct {
+    std::vector<owner_fragment> fragments;
+    std::vector<resource_delta> deltas;
+    text message;
+    std::vector<std::uint32_t> buckets;
+  } cases[] = {
+      {{}, {}, lists, {}},
+      {unbound(std::vector<int>(4097, 1)), std::vector<resource_delta>(4097, delta()), lists, {}},
+      {unbound({1, 1, 1}), {delta(), delta()}, lists, {}},
+      {unbound(std::vector<int>(16, 4096)), std::vector<resource_delta>(16, delta()), first_unbound, {8192}},
+      {unbound({4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 1}),
+       std::vector<resource_delta>(17, delta()),
+       sums,
+       {}},
+      {unbound({1}), {delta({}, std::vector<render_image_record>(65537))}, sums, {}},
+      {unbound({10}), {delta(std::vector<paint_record>(5))}, first_unbound, {64}},
+      {unbound({50, 50}), {delta(), delta()}, first_unbound, {128}},
+      {twice, {delta(), delta()}, "retained resource candidate batch duplicates owner x0", {}},
+      {overlapping, {delta(), delta()}, "retained resource candidate batch duplicates command sequence 1", {}},
+  };
+  for (const auto& c : cases) {
+    spy_store store("main");
+    const batch_ptr batch = store.prepare_candidate_batch(c.fragments, c.deltas, 0);
+    EXPECT_EQ(batch->message(), c.message);
+    EXPECT_EQ(std::make_tuple(batch->is_admitted(), batch->item_count(), batch->validations(), batch->index_probes()),
+              std::make_tuple(false, 0u, 0u, 0u));
+    EXPECT_EQ(store.buckets, c.buckets);
+  }
+}
+
+TEST(CandidateBatch, LaterItemsSeeEarlierItemsAndTheCommitKeepsTheOrder) {
+  spy_store store("main");
+  for (int j = 0; j < 3; ++j) ASSERT_TRUE(store.bind_owner(owner("o" + std::to_string(j), 1, j, 1), delta(), j).ok);
+  std::vector<owner_fragment> fs = {owner("o0", 2, 0, 1), owner("o1", 2, 1, 1)};
+  fs[1].commands[0].paintId = "new";
+  const std::vector<resource_delta> ds = {delta({paint("new")}, {ready_image("img", 1)}),
+                                          delta({}, {ready_image("img", 2)})};
+  const batch_ptr batch = store.prepare_candidate_batch(fs, ds, 3);
+  ASSERT_TRUE(batch->is_admitted()) << batch->message();
+  EXPECT_EQ(store.nodes, (std::vector<std::uint32_t>{3, 4}));
+  owner_fragment missing = owner("o2", 2, 2, 1);
+  missing.commands[0].paintId = "gone";
+  const batch_ptr refused = store.prepare_candidate_batch({fs[0], missing}, {ds[0], delta()}, 3);
+  EXPECT_EQ(refused->message(),
+            "retained resource candidate batch item 1: retained resource owner o2 references missing paint gone");
+  EXPECT_EQ(refused->item_count(), 1u);
+  const operation_result reordered = store.commit_prepared_candidate_batch(batch, {fs[1], fs[0]}, {ds[1], ds[0]});
+  EXPECT_EQ(reordered.message, "retained resource prepared candidate batch inputs were changed or reordered");
+  EXPECT_TRUE(store.commit_prepared_candidate_batch(batch, fs, ds).ok);
+  EXPECT_EQ(std::make_tuple(store.paint_count(), store.image_count(), store.current_revision()),
+            std::make_tuple(1u, 2u, 4u));
+  EXPECT_EQ(store.owner_command_paint_row(1, 0), 0);
+}
+
+TEST(CandidateBatch, CommitChecksRunInOrder) {
+  retained_resource_store store("main"), other("main");
+  ASSERT_TRUE(store.bind_owner(owner("o0", 1, 0, 1), delta(), 0).ok);
+  const std::vector<owner_fragment> fs = {owner("o0", 2, 0, 1)};
+  const std::vector<resource_delta> ds = {delta()};
+  const batch_ptr batch = store.prepare_candidate_batch(fs, ds, 1), rival = store.prepare_candidate_batch(fs, ds, 1),
+                  failed = store.prepare_candidate_batch(fs, ds, 9);
+  const text own = "retained resource store stale revision: expected 9, current 1";
+  const auto expect_refused = [&](const std::vector<std::tuple<retained_resource_store*, batch_ptr, text>>& rows) {
+    for (const auto& [s, b, message] : rows) {
+      const std::uint32_t revision = s->current_revision();
+      EXPECT_EQ(fields(s->commit_prepared_candidate_batch(b, fs, ds)),
+                std::make_tuple(false, revision, 0u, 0u, 0u, message));
+      EXPECT_EQ(s->current_revision(), revision);
+    }
+  };
+  expect_refused({{&other, batch, "retained resource prepared candidate batch belongs to another store"},
+                  {&store, nullptr, "retained resource prepared candidate batch is missing"},
+                  {&store, failed, own}});
+  EXPECT_TRUE(store.commit_prepared_candidate_batch(batch, fs, ds).ok);
+  expect_refused({{&store, batch, "retained resource prepared candidate batch was already consumed"},
+                  {&store, failed, own},
+                  {&store, rival, "retained resource prepared candidate batch is stale: expected 1, current 2"}});
+}
+
+TEST(CandidateBatch, CommitLeavesTheRowsOfItsItemsAppliedInOrder) {
+  open_store direct("main"), batched("main");
+  owner_history history;
+  for (int j = 0; j < 24; ++j) {
+    const auto [f, d] = history.next(j);
+    ASSERT_TRUE(direct.bind_owner(f, d, static_cast<std::uint32_t>(j)).ok);
+    ASSERT_TRUE(batched.bind_owner(f, d, static_cast<std::uint32_t>(j)).ok);
+  }
+  for (std::size_t k : {1u, 7u, 24u}) {
+    std::vector<int> owners(24);
+    std::iota(owners.begin(), owners.end(), 0);
+    std::shuffle(owners.begin(), owners.end(), history.rng);
+    std::vector<owner_fragment> fs;
+    std::vector<resource_delta> ds;
+    operation_result sums;
+    for (std::size_t i = 0; i < k; ++i) {
+      const auto [f, d] = history.next(owners[i]);
+      fs.push_back(f), ds.push_back(d);
+      const operation_result r = direct.update_owner(f, d, direct.current_revision());
+      ASSERT_TRUE(r.ok) << r.message;
+      sums.validations += r.validations, sums.explicitComparisons += r.explicitComparisons;
+      sums.payloadComparisons += r.payloadComparisons;
+    }
+    const std::uint32_t revision = batched.current_revision(), admissions = batched.admission_total();
+    const batch_ptr batch = batched.prepare_candidate_batch(fs, ds, revision);
+    ASSERT_TRUE(batch->is_admitted()) << batch->message();
+    EXPECT_EQ(fields(batched.commit_prepared_candidate_batch(batch, fs, ds)),
+              std::make_tuple(true, revision + 1, sums.validations, sums.explicitComparisons, sums.payloadComparisons,
+                              text("ok")));
+    EXPECT_EQ(batched.admission_total(), admissions + 1);
+    EXPECT_EQ(rows_and_keys(batched), rows_and_keys(direct));
+  }
+}
+
+}  // namespace

@@ -1,4 +1,5 @@
-// The candidate overlay and the lookup of stored commands.
+// The lookup of a stored command by its sequence and its whole content. (The
+// overlay itself is exercised through candidate batches.)
 #include <gtest/gtest.h>
 
 #include "tests/retained/store/owner_history_support.hpp"
@@ -7,31 +8,10 @@ namespace {
 
 using namespace store_test;
 
-TEST(CandidateOverlay, StagedResourcesAreFoundAtTheirCombinedRows) {
-  retained_resource_store store("main");
-  store.append_paint_row(paint("p"));
-  store.append_image_row(ready_image("held", 1));
-  staging_state staging = make_staging_state(64);
-  preflight_result accepted = make_preflight_result("o", 1);
-  accepted.accepted_paints = {paint("q")};
-  accepted.accepted_images = {ready_image("held", 2), ready_image("new", 1), ready_image("new", 2)};
-  accepted.accepted_glyphs = {glyph_alpha_record{"g", 8, 8, 8, 64, "a8-unorm-hex", "", "s"}};
-  store.index_staged_resources(accepted, staging);
-  // A known image id adds only its generation key; an unknown one its latest key too.
-  EXPECT_EQ(staging.staged_nodes, 1u + 1u + 2u + 1u + 1u);
-  EXPECT_EQ(staging.staged_payload, 3u * 4u + 64u);
-  preflight_result r = make_preflight_result("o", 1);
-  EXPECT_EQ(store.find_paint_index(r, staging, "q"), 1);
-  EXPECT_EQ(store.find_image_generation_index(r, staging, "new", 1), 2);
-  EXPECT_EQ(store.find_latest_image_index(r, staging, "new"), 2u);
-  EXPECT_EQ(store.glyph_at(staging, store.find_glyph_index(r, staging, "g")).sizeBytes, 64);
-  EXPECT_EQ(store.paint_count() + store.image_count() + store.index_node_count(), 2u + 3u);
-}
-
 TEST(CommandLookup, FindsOnlyACommandStoredExactlyAsGiven) {
   retained_resource_store store("main");
   ASSERT_TRUE(store.bind_owner(owner("a", 1, 1, 2), delta(), 0).ok);
-  owner_fragment b = owner("b", 1, 10, 3);
+  const owner_fragment b = owner("b", 1, 10, 3);
   ASSERT_TRUE(store.bind_owner(b, delta(), 1).ok);
   owner_fragment newer = owner("b", 2, 10, 3);
   newer.commands[1].geometry[17] = 5;

@@ -8,25 +8,18 @@ namespace {
 
 using namespace store_test;
 
-struct refusal {
-  open_store* store;
-  std::shared_ptr<prepared_admission> prepared;
-  bool bind;
-  owner_fragment fragment;
-  resource_delta delta;
-  text message;
-};
+// Store, prepared admission, commit as a binding, fragment, delta, message.
+using refusal =
+    std::tuple<open_store*, std::shared_ptr<prepared_admission>, bool, owner_fragment, resource_delta, text>;
 
 // Each refusal reports the store's revision, zero counters and its message, and changes nothing.
 void expect_refused(const std::vector<refusal>& rows) {
-  for (const refusal& r : rows) {
-    const text before = rows_and_keys(*r.store);
-    const std::uint32_t revision = r.store->current_revision();
-    const operation_result got = r.bind ? r.store->commit_prepared_bind(r.prepared, r.fragment, r.delta)
-                                        : r.store->commit_prepared_update(r.prepared, r.fragment, r.delta);
-    EXPECT_EQ(fields(got), std::make_tuple(false, revision, 0u, 0u, 0u, r.message));
-    EXPECT_EQ(rows_and_keys(*r.store), before);
-    EXPECT_EQ(r.store->current_revision(), revision);
+  for (const auto& [store, prepared, bind, fragment, delta, message] : rows) {
+    const text before = rows_and_keys(*store) + std::to_string(store->current_revision());
+    const operation_result got = bind ? store->commit_prepared_bind(prepared, fragment, delta)
+                                      : store->commit_prepared_update(prepared, fragment, delta);
+    EXPECT_EQ(fields(got), std::make_tuple(false, store->current_revision(), 0u, 0u, 0u, message));
+    EXPECT_EQ(rows_and_keys(*store) + std::to_string(store->current_revision()), before);
   }
 }
 

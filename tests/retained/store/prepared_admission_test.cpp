@@ -42,8 +42,9 @@ TEST(PreparedAdmission, CommitChecksRunInOrder) {
   std::swap(swapped.paints[0], swapped.paints[1]);
   added.paints.push_back(paint("extra"));
   elsewhere.surface = "elsewhere";
-  owner_fragment reordered = f;
+  owner_fragment reordered = f, moved = f;
   std::swap(reordered.commands[0], reordered.commands[1]);
+  moved.auxValue = 1;
   const text belongs = "retained resource prepared admission belongs to another store";
   const text changed = "retained resource prepared admission inputs were changed";
   const text own = "retained resource store stale revision: expected 7, current 0";
@@ -56,7 +57,8 @@ TEST(PreparedAdmission, CommitChecksRunInOrder) {
                   {&store, prepared, true, f, opacity, changed},
                   {&store, prepared, true, f, swapped, changed},
                   {&store, prepared, true, f, added, changed},
-                  {&store, prepared, true, reordered, d, changed}});
+                  {&store, prepared, true, reordered, d, changed},
+                  {&store, prepared, true, moved, d, changed}});
   // The refused object still commits with the prepared inputs; the surface name takes no part.
   const operation_result done = store.commit_prepared_bind(prepared, f, elsewhere);
   EXPECT_EQ(fields(done), std::make_tuple(true, 1u, prepared->validations(), 0u, 0u, text("ok")));

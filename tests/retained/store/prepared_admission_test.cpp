@@ -104,7 +104,8 @@ TEST(PreparedAdmission, RebuildingNeverReadsPastTheCapturedRows) {
   for (const auto& p : {admitted, refused}) {
     const preflight_result r = p->staged_admission(owner("card", 1, 10, 5), delta());
     const resolved_row_lists& rows = r.owner.resolved_rows;
-    EXPECT_EQ(r.owner.commands.size(), 5u);
+    EXPECT_EQ(std::make_tuple(r.admitted != 0, r.message, r.owner.commands.size()),
+              std::make_tuple(p->is_admitted(), p->message(), std::size_t{5}));
     for (const auto* list : {&rows.image, &rows.glyph, &rows.clip, &rows.transform}) {
       EXPECT_EQ(*list, std::vector<std::int32_t>(5, -1));
     }

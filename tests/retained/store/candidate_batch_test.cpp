@@ -62,6 +62,7 @@ TEST(CandidateBatch, PrepareChecksListsSumsAndDuplicatesBeforeStaging) {
       {unbound({1}), {delta({}, std::vector<render_image_record>(65537))}, sums, {}},
       {unbound({10}), {delta(std::vector<paint_record>(5))}, first_unbound, {64}},
       {unbound({50, 50}), {delta(), delta()}, first_unbound, {128}},
+      {unbound({1}), {delta(std::vector<paint_record>(40))}, first_unbound, {128}},
       {twice, {delta(), delta()}, "retained resource candidate batch duplicates owner x0", {}},
       {overlapping, {delta(), delta()}, "retained resource candidate batch duplicates command sequence 1", {}},
   };
@@ -99,7 +100,11 @@ TEST(CandidateBatch, LaterItemsSeeEarlierItemsAndTheCommitChecksRunInOrder) {
             "retained resource candidate batch item 1: retained resource owner o2 references missing paint gone");
   EXPECT_EQ(refused->item_count(), 1u);
   const operation_result reordered = store.commit_prepared_candidate_batch(batch, {fs[1], fs[0]}, {ds[1], ds[0]});
+  std::vector<resource_delta> changed = ds;
+  changed[0].paints[0].opacity = 1;
   EXPECT_EQ(reordered.message, "retained resource prepared candidate batch inputs were changed or reordered");
+  EXPECT_EQ(store.commit_prepared_candidate_batch(batch, fs, changed).message, reordered.message);
+  EXPECT_EQ(batch->staged_item(2, fs[0], ds[0]).admitted, 0);  // no such item
   EXPECT_TRUE(store.commit_prepared_candidate_batch(batch, fs, ds).ok);
   EXPECT_EQ(std::make_tuple(store.paint_count(), store.image_count(), store.glyph_count(), store.current_revision()),
             std::make_tuple(1u, 4u, 1u, 4u));

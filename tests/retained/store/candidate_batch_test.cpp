@@ -83,14 +83,15 @@ TEST(CandidateBatch, LaterItemsSeeEarlierItemsAndTheCommitChecksRunInOrder) {
     ASSERT_TRUE(store.bind_owner(owner("o" + std::to_string(j), 1, j, 1), d, j).ok);
   }
   std::vector<owner_fragment> fs = {owner("o0", 2, 0, 1), owner("o1", 2, 1, 1)};
-  fs[1].commands[0].paintId = "new";
+  fs[1].commands[0].paintId = "new", fs[1].commands[0].clipId = "c", fs[1].commands[0].transformId = "t";
   std::vector<resource_delta> ds = {delta({paint("new")}, {ready_image("img", 1)}),
                                     delta({}, {ready_image("img", 2), ready_image("held", 2)})};
   ds[0].glyphs = {{"sha256:" + text(64, 'a'), 1, 1, 1, 1, "a8-unorm-hex", "00", "s"}};
+  ds[0].clips = {{"c", 0, 0, 5, 5, 0}}, ds[0].transforms = {{"t", 0, 0, 100, 100, 0}};
   const batch_ptr batch = store.prepare_candidate_batch(fs, ds, 3);
   ASSERT_TRUE(batch->is_admitted()) << batch->message();
   // A new image id adds two store keys; one known pending or stored, one.
-  EXPECT_EQ(store.nodes, (std::vector<std::uint32_t>{1 + 2 + 1, 4 + 1 + 1}));
+  EXPECT_EQ(store.nodes, (std::vector<std::uint32_t>{1 + 2 + 1 + 1 + 1, 6 + 1 + 1}));
   EXPECT_EQ(store.payload, (std::vector<std::uint32_t>{4 + 1, 5 + 4 + 4}));
   const batch_ptr rival = store.prepare_candidate_batch(fs, ds, 3);
   owner_fragment missing = owner("o2", 2, 2, 1);
@@ -108,7 +109,9 @@ TEST(CandidateBatch, LaterItemsSeeEarlierItemsAndTheCommitChecksRunInOrder) {
   EXPECT_TRUE(store.commit_prepared_candidate_batch(batch, fs, ds).ok);
   EXPECT_EQ(std::make_tuple(store.paint_count(), store.image_count(), store.glyph_count(), store.current_revision()),
             std::make_tuple(1u, 4u, 1u, 4u));
-  EXPECT_EQ(store.owner_command_paint_row(1, 0), 0);
+  EXPECT_EQ(std::make_tuple(store.owner_command_paint_row(1, 0), store.owner_command_clip_row(1, 0),
+                            store.owner_command_transform_row(1, 0)),
+            std::make_tuple(0, 0, 0));
   const std::tuple<retained_resource_store*, batch_ptr, text> refusals[] = {
       {&other, batch, "retained resource prepared candidate batch belongs to another store"},
       {&store, nullptr, "retained resource prepared candidate batch is missing"},

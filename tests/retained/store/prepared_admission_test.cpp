@@ -38,7 +38,7 @@ TEST(PreparedAdmission, CommitChecksRunInOrder) {
   }
   open_store later("main");  // made after the preparing store is gone; its token lives on in the orphan
   resource_delta opacity = d, swapped = d, added = d, elsewhere = d;
-  opacity.paints[1].opacity = 50;
+  opacity.paints[0].opacity = 50;
   std::swap(swapped.paints[0], swapped.paints[1]);
   added.paints.push_back(paint("extra"));
   elsewhere.surface = "elsewhere";

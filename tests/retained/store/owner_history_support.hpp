@@ -99,7 +99,7 @@ inline text rows_and_keys(open_store& s) {
   const command_columns& c = s.command_table;
   put(c.sequence, c.owner_row, c.command_text, c.kind, c.resource_id, c.image_generation, c.paint_row, c.image_row,
       c.glyph_row, c.clip_row, c.transform_row);
-  put(s.store_index.heads, s.store_index.keys, s.store_index.values, s.store_index.next);
+  put(s.store_index.keys, s.store_index.values, s.store_index.next);  // the heads follow from these
   return out;
 }
 

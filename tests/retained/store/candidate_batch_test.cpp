@@ -81,7 +81,14 @@ TEST(CandidateBatch, LaterItemsSeeEarlierItemsAndTheCommitChecksRunInOrder) {
   for (int j = 0; j < 3; ++j) {
     const resource_delta d = j == 2 ? delta({}, {ready_image("held", 1)}) : delta();
     ASSERT_TRUE(store.bind_owner(owner("o" + std::to_string(j), 1, j, 1), d, j).ok);
+    if (j < 2) {
+      ASSERT_TRUE(other.bind_owner(owner("o" + std::to_string(j), 1, j, 1), delta(), j).ok);
+    }
   }
+  // One image id at generations 1 then 2, the first at combined row 0.
+  other.prepare_candidate_batch({owner("o0", 2, 0, 1), owner("o1", 2, 1, 1)},
+                                {delta({}, {ready_image("img", 1)}), delta({}, {ready_image("img", 2)})}, 2);
+  EXPECT_EQ(other.nodes, (std::vector<std::uint32_t>{2, 3}));
   std::vector<owner_fragment> fs = {owner("o0", 2, 0, 1), owner("o1", 2, 1, 1)};
   fs[1].commands[0].paintId = "new", fs[1].commands[0].clipId = "c", fs[1].commands[0].transformId = "t";
   std::vector<resource_delta> ds = {delta({paint("new")}, {ready_image("img", 1)}),

@@ -74,6 +74,11 @@ TEST(CandidateBatch, PrepareChecksListsSumsAndDuplicatesBeforeStaging) {
               std::make_tuple(false, 0u, 0u, 0u));
     EXPECT_EQ(store.buckets, c.buckets);
   }
+  const batch_ptr closed = spy_store("").prepare_candidate_batch(unbound({1}), {delta()}, 0),
+                  stale = spy_store("main").prepare_candidate_batch(unbound({1}), {delta()}, 5);
+  EXPECT_EQ(std::make_tuple(closed->is_admitted(), closed->message(), stale->is_admitted(), stale->message()),
+            std::make_tuple(false, text("retained resource store is not open"), false,
+                            text("retained resource store stale revision: expected 5, current 0")));
 }
 
 TEST(CandidateBatch, LaterItemsSeeEarlierItemsAndTheCommitChecksRunInOrder) {

@@ -1,0 +1,128 @@
+// Test support: a ready provider with every capability, requests written as
+// short commands on its owner thread (time and correlation 0, so the log
+// numbers them itself), and a runner that checks what each request did.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "provider/native_ui_host_provider.hpp"
+
+namespace orvi::provider_steps {
+
+using P = native_ui_host_provider;
+constexpr std::uint32_t O = 7;  // the owner thread
+
+inline native_ui_host_capabilities contract(std::string name = "demo") {
+  return {"orvi.native-ui-host-capabilities.v1", 1, std::move(name), 1, 1, 1, 1, 1, 1, 1};
+}
+
+inline P ready() {
+  P p(contract(), O);
+  p.initialize(true, false, O, 0, 0);
+  return p;
+}
+
+// One request: the operation's short name and its arguments, "-" for an empty
+// text, "text" for the plain-text clipboard format. A read's payload goes to
+// `payload`.
+inline bool apply(P& p, const std::string& command, std::string& payload) {
+  std::istringstream in(command);
+  std::vector<std::string> w;
+  for (std::string word; in >> word;)
+    w.push_back(word == "-" ? "" : word == "text" ? "text/plain;charset=utf-8" : word);
+  const auto t = [&](std::size_t i, const char* fallback) { return i < w.size() ? w[i] : std::string(fallback); };
+  const auto n = [&](std::size_t i, long long fallback = 0) {
+    return static_cast<std::int32_t>(i < w.size() ? std::stoll(w[i]) : fallback);
+  };
+  const std::string& op = w.at(0);
+  if (op == "batch") return p.begin_accessibility_batch(O, 0, 0);
+  if (op == "commit") return p.commit_accessibility_batch(O, 0, 0);
+  if (op == "node") return p.update_accessibility_node(w.at(1), n(2), t(3, "button"), t(4, "OK"), O);
+  if (op == "action") return p.perform_accessibility_action(w.at(1), n(2), "invoke", n(3) != 0, O, 0, 0);
+  if (op == "window") return p.record_window_event(w.at(1), "resized", 0, 0, O);
+  if (op == "begin") {  // window, then selection, replacement, caret and candidate
+    if (w.size() == 2) w = {op, w[1], "1", "2", "0", "0", "5", "10", "2", "16", "5", "30"};
+    return p.begin_text_input(w.at(1), "ka", n(2), n(3), n(4), n(5), n(6), n(7), n(8), n(9), n(10), n(11),
+                              t(12, "text"), t(13, "none"), n(14) != 0, n(15, 1) != 0, O, 0, 0);
+  }
+  if (op == "surround") return p.update_surrounding_text(w.at(1), "abc", n(2), n(3), n(4), n(5), O, 0, 0);
+  if (op == "type") return p.commit_text_input(w.at(1), "ka", n(2), n(3), O, 0, 0);
+  if (op == "cancel") return p.cancel_text_input(w.at(1), "escape", O, 0, 0);
+  if (op == "focus") return p.transfer_text_focus(w.at(1), w.at(2), O, 0, 0);
+  if (op == "keyboard") return p.request_virtual_keyboard(n(1, 1) != 0, n(2) != 0, "docked", O, 0, 0);
+  if (op == "set") return p.set_clipboard(w.at(1), w.at(2), "hello", n(3) != 0, n(4, 1) != 0, O, 0, 0);
+  if (op == "materialize") return p.materialize_clipboard(w.at(1), "late", n(2, 1) != 0, O, 0, 0);
+  if (op == "read") {
+    const std::uint32_t failures = p.failures;
+    payload = p.read_clipboard(w.at(1), n(2, 1) != 0, O, 0, 0);
+    return p.failures == failures;
+  }
+  if (op == "publish") {  // id, x, y, width, height, work area, scale, primary
+    return p.publish_display({w.at(1), n(2), n(3), n(4), n(5), n(6), n(7), n(8), n(9), n(10), std::uint8_t(n(11))}, O);
+  }
+  if (op == "topology") return p.commit_display_topology(O, 0, 0);
+  if (op == "session") return p.transition_session(n(1) != 0, t(2, "user"), O, 0, 0);
+  if (op == "init") return p.initialize(n(1) != 0, n(2) != 0, n(3, O), 0, 0);
+  if (op == "loss") return p.report_provider_loss("device-removed", n(1, O), 0, 0);
+  if (op == "teardown") return p.tear_down(n(1, O), 0, 0);
+  ADD_FAILURE() << "no such command: " << command;
+  return false;
+}
+
+// The events a request added, each as "category subject state detail",
+// joined by " + ".
+inline std::string events_since(const P& p, std::size_t before) {
+  std::string out;
+  for (std::size_t i = before; i < p.event_log.size(); ++i) {
+    std::string e = p.event_log[i].substr(p.event_log[i].find("category=") + 9);
+    for (const char* label : {"; subject=", "; state=", "; detail="}) e.replace(e.find(label), std::strlen(label), " ");
+    out += (out.empty() ? "" : " + ") + e;
+  }
+  return out;
+}
+
+// "ok", or the diagnostic of a refusal written "operation reason".
+inline std::string diagnostic(const std::string& d) {
+  const std::size_t space = d.find(' ');
+  return d == "ok" ? d : "host.ui_services " + d.substr(0, space) + " rejected: " + d.substr(space + 1);
+}
+
+// Runs a script, one step a line: "command => what it must do". A step adds
+// those events ("" for none; a read adds " => " and its payload), or, written
+// "!operation reason", is refused with that diagnostic, having changed nothing
+// but the diagnostic and the failure count. Commands before " ; " only set the
+// scene.
+inline void run_script(P& p, const std::string& script) {
+  std::istringstream lines(script);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t arrow = line.find(" =>");
+    if (arrow == std::string::npos) continue;
+    std::string command = line.substr(0, arrow), payload;
+    const std::string seen = line.substr(std::min(arrow + 4, line.size()));
+    for (std::size_t semi; (semi = command.find(" ; ")) != std::string::npos; command.erase(0, semi + 3)) {
+      ASSERT_TRUE(apply(p, command.substr(0, semi), payload)) << line;
+    }
+    const P before = p;
+    const bool ok = apply(p, command, payload);
+    EXPECT_EQ(ok, seen.empty() || seen[0] != '!') << line << ": " << p.last_diagnostic;
+    if (ok) {
+      EXPECT_EQ(p.failures, before.failures) << line;
+      EXPECT_EQ(events_since(p, before.event_log.size()) + (payload.empty() ? "" : " => " + payload), seen) << line;
+      continue;
+    }
+    EXPECT_EQ(p.last_diagnostic, diagnostic(seen.substr(1))) << line;
+    P expected = before;
+    expected.last_diagnostic = p.last_diagnostic;
+    expected.failures += 1;
+    EXPECT_TRUE(p == expected) << line << ": changed more than the diagnostic";
+  }
+}
+
+}  // namespace orvi::provider_steps

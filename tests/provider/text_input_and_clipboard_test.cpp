@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/provider/provider_steps.hpp"
+
+namespace orvi {
+namespace {
+
+using namespace provider_steps;
+
+TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
+  P p = ready();
+  run_script(p, R"(
+    type w1              => !text-input-commit inactive-stale-window-or-invalid-range
+    surround w1 0 0 0 0  => !surrounding-text inactive-stale-window-or-invalid-range
+    cancel w1            => !text-input-cancel inactive-or-stale-window
+    begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false
+    begin w2             => text-input w2 preedit selection=1,2; replacement=0,0; caret=5,10,2,16; candidate=5,30; purpose=text; hints=none; dead-key=false; virtual-keyboard=true
+    type w1              => !text-input-commit inactive-stale-window-or-invalid-range
+    surround w2 3 4 1 2  => text-input w2 surrounding-update selection=3,4; delete=1,2
+    type w2 0 2          => text-input w2 commit text=ka; replacement=0,2
+    focus zz w3          => text-input w3 focus from=zz
+    begin w3 ; focus w3 w4 => text-input w3 focus-cancel composition-cancelled-before-transfer + text-input w4 focus from=w3
+    cancel w4            => !text-input-cancel inactive-or-stale-window
+    begin w4 ; cancel w4 => text-input w4 cancel escape
+    keyboard 1 0         => text-input w4 virtual-keyboard requested=true; visible=false; state=docked)");
+  const composition_state& c = p.composition;
+  EXPECT_EQ(c.window_id + "|" + c.preedit + "|" + c.surrounding_text, "w4||abc");
+  EXPECT_EQ(c.selection_start * 10 + c.selection_end, 12);  // the last begin's, not the surrounding update's
+  EXPECT_EQ(c.composition_active + 2 * c.keyboard_requested + 4 * c.keyboard_visible, 2);
+  EXPECT_EQ(p.max_latency_us, 3);
+}
+
+TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {
+  P eager = ready();
+  eager.capability_delayed_clipboard = 0;
+  run_script(eager, R"(
+    set a text 1 => !clipboard-set permission-format-owner-or-delayed-capability
+    set a text 0 => clipboard a ownership format=text/plain;charset=utf-8; delayed=false)");
+  P p = ready();
+  run_script(p, R"(
+    read -               => !clipboard-read permission-format-or-delayed-data
+    materialize -        => !clipboard-materialize permission-owner-or-not-delayed
+    set a text 1         => clipboard a ownership format=text/plain;charset=utf-8; delayed=true
+    read text            => !clipboard-read permission-format-or-delayed-data
+    materialize b        => !clipboard-materialize permission-owner-or-not-delayed
+    materialize a        => clipboard a materialized text/plain;charset=utf-8
+    read image/rgba8     => !clipboard-read permission-format-or-delayed-data
+    read text 0          => !clipboard-read permission-format-or-delayed-data
+    read text            => clipboard a read text/plain;charset=utf-8 => late
+    set b image/rgba8 0  => clipboard b ownership format=image/rgba8; delayed=false
+    read image/rgba8     => clipboard b read image/rgba8 => hello
+    set c application/orvi-value-v1 1 => clipboard c ownership format=application/orvi-value-v1; delayed=true
+    begin w1 ; keyboard 1 1 ; loss => provider demo lost device-removed
+    set c text 0         => !clipboard provider-state=lost
+    materialize c        => !clipboard provider-state=lost
+    read application/orvi-value-v1 => !clipboard provider-state=lost)");
+  // The loss cleared the item but its format, the composition and the
+  // keyboard's visibility.
+  EXPECT_TRUE(p.clipboard == (clipboard_item{"", "application/orvi-value-v1", "", 0}));
+  const composition_state& c = p.composition;
+  EXPECT_EQ(c.composition_active + 2 * c.keyboard_requested + 4 * c.keyboard_visible, 2);
+}
+
+}  // namespace
+}  // namespace orvi

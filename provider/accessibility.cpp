@@ -61,7 +61,7 @@ bool native_ui_host_provider::commit_accessibility_batch(std::uint32_t thread, s
   if (!require_capability(thread, "accessibility")) return false;
   if (batch_active == 0) return reject_operation("accessibility-batch", "no-active-batch");
   batch_active = 0;
-  record_host_event("accessibility", "tree", "batch-commit", fill("nodes={0}", {std::uint64_t{node_ids.size()}}), time,
+  record_host_event("accessibility", "tree", "batch-commit", fill("nodes={0}", std::uint64_t{node_ids.size()}), time,
                     correlation, 1);
   return true;
 }

@@ -55,10 +55,10 @@ bool native_ui_host_provider::commit_display_topology(std::uint32_t thread, std:
   if (display_ids.empty()) return reject_operation("display-topology", "no-displays");
   std::uint64_t primaries = 0;
   for (bool primary : display_primary) primaries += primary ? 1 : 0;
-  if (primaries != 1) return reject_operation("display-topology", fill("primary-count={0}", {primaries}));
+  if (primaries != 1) return reject_operation("display-topology", fill("primary-count={0}", primaries));
   ++topology_revision;
   record_host_event("display", "topology", "changed",
-                    fill("revision={0}; displays={1}", {topology_revision, std::uint64_t{display_ids.size()}}), time,
+                    fill("revision={0}; displays={1}", topology_revision, std::uint64_t{display_ids.size()}), time,
                     correlation, 2);
   return true;
 }
@@ -67,7 +67,7 @@ bool native_ui_host_provider::transition_session(bool suspended, std::string_vie
                                                  std::int32_t time, std::int32_t correlation) {
   if (!require_capability(thread, "session-lifecycle")) return false;
   const std::string_view next = suspended ? "suspended" : "active";
-  if (session_state == next) return reject_operation("session-transition", fill("duplicate-state={0}", {next}));
+  if (session_state == next) return reject_operation("session-transition", fill("duplicate-state={0}", next));
   session_state = next;
   record_host_event("session", "application", session_state, reason, time, correlation, 1);
   return true;

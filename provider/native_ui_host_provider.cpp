@@ -35,7 +35,7 @@ native_ui_host_provider::native_ui_host_provider(const native_ui_host_capabiliti
 native_ui_host_provider::~native_ui_host_provider() = default;
 
 bool native_ui_host_provider::reject_operation(std::string_view operation, std::string_view reason) {
-  last_diagnostic = fill("host.ui_services {0} rejected: {1}", {operation, reason});
+  last_diagnostic = fill("host.ui_services {0} rejected: {1}", operation, reason);
   ++failures;
   return false;
 }
@@ -53,9 +53,9 @@ bool native_ui_host_provider::has_capability(std::string_view capability) const 
 }
 
 bool native_ui_host_provider::require_capability(std::uint32_t thread, std::string_view capability) {
-  if (state != "ready") return reject_operation(capability, fill("provider-state={0}", {state}));
+  if (state != "ready") return reject_operation(capability, fill("provider-state={0}", state));
   if (thread != owner_thread) {
-    return reject_operation(capability, fill("wrong-thread expected={0} actual={1}", {owner_thread, thread}));
+    return reject_operation(capability, fill("wrong-thread expected={0} actual={1}", owner_thread, thread));
   }
   if (!has_capability(capability)) return reject_operation(capability, "capability-unavailable-before-effect");
   return true;
@@ -91,10 +91,9 @@ void native_ui_host_provider::record_host_event(std::string_view category, std::
   const std::int32_t time_used = time <= last_timestamp ? after(last_timestamp) : time;
   const std::int32_t correlation_used = correlation < 1 ? after(last_correlation) : correlation;
   if (latency_us > max_latency_us) max_latency_us = latency_us;
-  std::string line = fill("host-event {0}: time={1}; correlation={2}; category={3}",
-                          {next_sequence, time_used, correlation_used, category});
-  line += "; ";
-  line += fill("subject={0}; state={1}; detail={2}", {subject, event_state, detail});
+  // The line's two halves, joined by "; ", as one template.
+  std::string line = fill("host-event {0}: time={1}; correlation={2}; category={3}; subject={4}; state={5}; detail={6}",
+                          next_sequence, time_used, correlation_used, category, subject, event_state, detail);
   event_log.push_back(std::move(line));
   ++allocations;
   ++next_sequence;
@@ -119,7 +118,7 @@ bool native_ui_host_provider::tear_down(std::uint32_t thread, std::int32_t time,
   if (thread != owner_thread) return reject_operation("teardown", "wrong-thread");
   if (state == "torn-down") return true;
   if (state != "ready" && state != "lost" && state != "failed" && state != "unavailable") {
-    return reject_operation("teardown", fill("invalid-state={0}", {state}));
+    return reject_operation("teardown", fill("invalid-state={0}", state));
   }
   record_host_event("provider", provider_name, "torn-down", "queues-quiesced-identities-invalidated", time, correlation,
                     1);
@@ -136,22 +135,21 @@ std::string native_ui_host_provider::event_line(std::int32_t index) const {
 }
 
 std::string native_ui_host_provider::diagnostics_text() const {
-  std::string line = fill("native-ui-host-provider: schema={0}; version={1}; provider={2}; state={3}",
-                          {schema_id, schema_version, provider_name, state});
+  std::string line = fill("native-ui-host-provider: schema={0}; version={1}; provider={2}; state={3}", schema_id,
+                          schema_version, provider_name, state);
   line += "; ";
-  line += fill("owner-thread={0}; sequence={1}; timestamp={2}; correlation={3}",
-               {owner_thread, next_sequence - 1, last_timestamp, last_correlation});
+  line += fill("owner-thread={0}; sequence={1}; timestamp={2}; correlation={3}", owner_thread, next_sequence - 1,
+               last_timestamp, last_correlation);
   line += "; ";
-  line += fill("events={0}; nodes={1}; displays={2}; topology={3}",
-               {std::uint64_t{event_log.size()}, std::uint64_t{node_ids.size()}, std::uint64_t{display_ids.size()},
-                topology_revision});
+  line += fill("events={0}; nodes={1}; displays={2}; topology={3}", std::uint64_t{event_log.size()},
+               std::uint64_t{node_ids.size()}, std::uint64_t{display_ids.size()}, topology_revision);
   line += "; ";
-  line += fill("session={0}; composition={1}; keyboard-requested={2}; keyboard-visible={3}",
-               {session_state, composition.composition_active != 0, composition.keyboard_requested != 0,
-                composition.keyboard_visible != 0});
+  line +=
+      fill("session={0}; composition={1}; keyboard-requested={2}; keyboard-visible={3}", session_state,
+           composition.composition_active != 0, composition.keyboard_requested != 0, composition.keyboard_visible != 0);
   line += "; ";
-  line += fill("clipboard-format={0}; failures={1}; allocations={2}; max-latency-us={3}",
-               {clipboard.format, failures, allocations, max_latency_us});
+  line += fill("clipboard-format={0}; failures={1}; allocations={2}; max-latency-us={3}", clipboard.format, failures,
+               allocations, max_latency_us);
   line += "; diagnostic=";
   line += last_diagnostic;
   return line;

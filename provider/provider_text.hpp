@@ -3,34 +3,25 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "runtime/format.hpp"
 
 namespace orvi::provider_text {
 
-// A value rendered for a line: texts as they are, numbers in decimal with
-// their own signedness (an unsigned thread id of 2^31 stays positive, a
-// negative caret position keeps its sign), flags as "true" or "false".
-struct value {
-  std::string text;
-  value(std::string_view t) : text(t) {}
-  value(const std::string& t) : text(t) {}
-  value(const char* t) : text(t) {}
-  value(std::int32_t n) : text(std::to_string(n)) {}
-  value(std::uint32_t n) : text(std::to_string(n)) {}
-  value(std::uint64_t n) : text(std::to_string(n)) {}
-  value(bool b) : text(b ? "true" : "false") {}
-};
+// A value as a line shows it: texts as they are, numbers in decimal with their
+// own signedness (an unsigned thread id of 2^31 stays positive, a negative
+// caret position keeps its sign), flags as "true" or "false".
+inline std::string shown(std::string_view text) { return std::string(text); }
+inline std::string shown(std::int32_t n) { return std::to_string(n); }
+inline std::string shown(std::uint32_t n) { return std::to_string(n); }
+inline std::string shown(std::uint64_t n) { return std::to_string(n); }
+inline std::string shown(bool flag) { return flag ? "true" : "false"; }
 
-inline std::string fill(std::string_view templ, std::initializer_list<value> values) {
-  std::vector<std::string> args;
-  args.reserve(values.size());
-  for (const value& v : values) args.push_back(v.text);
-  return format_placeholders(templ, args);
+template <class... Values>
+std::string fill(std::string_view templ, const Values&... values) {
+  return format_placeholders(templ, {shown(values)...});
 }
 
 }  // namespace orvi::provider_text

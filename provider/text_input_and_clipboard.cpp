@@ -40,11 +40,11 @@ bool native_ui_host_provider::begin_text_input(std::string_view window, std::str
   c.keyboard_requested = virtual_keyboard ? 1 : 0;
   const std::string detail =
       fill("{0}; {1}; {2}; {3}",
-           {fill("selection={0},{1}; replacement={2},{3}",
-                 {selection_start, selection_end, replacement_start, replacement_end}),
-            fill("caret={0},{1},{2},{3}", {caret_x, caret_y, caret_width, caret_height}),
-            fill("candidate={0},{1}; purpose={2}; hints={3}", {candidate_x, candidate_y, purpose, hints}),
-            fill("dead-key={0}; virtual-keyboard={1}", {dead_key, virtual_keyboard})});
+           fill("selection={0},{1}; replacement={2},{3}", selection_start, selection_end, replacement_start,
+                replacement_end),
+           fill("caret={0},{1},{2},{3}", caret_x, caret_y, caret_width, caret_height),
+           fill("candidate={0},{1}; purpose={2}; hints={3}", candidate_x, candidate_y, purpose, hints),
+           fill("dead-key={0}; virtual-keyboard={1}", dead_key, virtual_keyboard));
   record_host_event("text-input", window, "preedit", detail, time, correlation, 3);
   return true;
 }
@@ -64,7 +64,7 @@ bool native_ui_host_provider::update_surrounding_text(std::string_view window, s
   composition.selection_end = selection_end;
   record_host_event(
       "text-input", window, "surrounding-update",
-      fill("selection={0},{1}; delete={2},{3}", {selection_start, selection_end, delete_before, delete_after}), time,
+      fill("selection={0},{1}; delete={2},{3}", selection_start, selection_end, delete_before, delete_after), time,
       correlation, 2);
   return true;
 }
@@ -78,8 +78,8 @@ bool native_ui_host_provider::commit_text_input(std::string_view window, std::st
     return reject_operation("text-input-commit", "inactive-stale-window-or-invalid-range");
   }
   record_host_event("text-input", window, "commit",
-                    fill("text={0}; replacement={1},{2}", {committed_text, replacement_first, replacement_second}),
-                    time, correlation, 2);
+                    fill("text={0}; replacement={1},{2}", committed_text, replacement_first, replacement_second), time,
+                    correlation, 2);
   composition.preedit.clear();
   composition.composition_active = 0;
   return true;
@@ -111,7 +111,7 @@ bool native_ui_host_provider::transfer_text_focus(std::string_view from_window, 
     composition.composition_active = 0;
   }
   composition.window_id = to_window;
-  record_host_event("text-input", to_window, "focus", fill("from={0}", {from_window}), time, correlation, 1);
+  record_host_event("text-input", to_window, "focus", fill("from={0}", from_window), time, correlation, 1);
   return true;
 }
 
@@ -122,7 +122,7 @@ bool native_ui_host_provider::request_virtual_keyboard(bool requested, bool visi
   composition.keyboard_requested = requested ? 1 : 0;
   composition.keyboard_visible = visible ? 1 : 0;
   record_host_event("text-input", composition.window_id, "virtual-keyboard",
-                    fill("requested={0}; visible={1}; state={2}", {requested, visible, keyboard_state}), time,
+                    fill("requested={0}; visible={1}; state={2}", requested, visible, keyboard_state), time,
                     correlation, 1);
   return true;
 }
@@ -143,7 +143,7 @@ bool native_ui_host_provider::set_clipboard(std::string_view owner, std::string_
   clipboard.format = format;
   clipboard.payload = payload;
   clipboard.delayed = delayed ? 1 : 0;
-  record_host_event("clipboard", owner, "ownership", fill("format={0}; delayed={1}", {format, delayed}), time,
+  record_host_event("clipboard", owner, "ownership", fill("format={0}; delayed={1}", format, delayed), time,
                     correlation, 2);
   return true;
 }

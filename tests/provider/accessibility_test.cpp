@@ -22,16 +22,17 @@ TEST(ProviderAccessibility, BatchesGenerationsAndActions) {
     batch ; node n1 3 link Open =>
     node n1 2             => !accessibility-update stale-generation
     node n3 1             =>
+    node n2 5 label Name  =>
     commit                => accessibility tree batch-commit nodes=3
     action n1 4           => !accessibility-action stale-or-missing-node-identity
     action n1 3           => accessibility n1 action invoke
     action n1 3 1         => !accessibility-action callback-reentrancy-blocked
     action n1 3           => accessibility n1 action invoke
     batch ; teardown      => provider demo torn-down queues-quiesced-identities-invalidated)");
-  // Same generation replaced role and name; a node outside a batch or of an
-  // older generation did not; the commit counted every node known.
+  // An equal or later generation replaced role and name; a node outside a
+  // batch or of an older generation did not.
   EXPECT_EQ(p.node_ids, (std::vector<std::string>{"n1", "n2", "n3"}));
-  EXPECT_EQ(p.node_generations, (std::vector<std::int32_t>{3, 1, 1}));
+  EXPECT_EQ(p.node_generations, (std::vector<std::int32_t>{3, 5, 1}));
   EXPECT_EQ(p.node_roles, (std::vector<std::string>{"link", "label", "button"}));
   EXPECT_EQ(p.node_names, (std::vector<std::string>{"Open", "Name", "OK"}));
   EXPECT_EQ(p.find_accessibility_node("n3") * 10 + p.find_accessibility_node("n4"), 19);

@@ -71,24 +71,13 @@ TEST(Provider, CapabilityRefusalsComeFirstInTheirOrder) {
       {"accessibility", &P::capability_accessibility},       {"text-input", &P::capability_text_input},
       {"virtual-keyboard", &P::capability_virtual_keyboard}, {"clipboard", &P::capability_clipboard},
       {"display-topology", &P::capability_display_topology}, {"session-lifecycle", &P::capability_session_lifecycle}};
-  const std::string services = R"(accessibility batch
-    accessibility node n 1
-    accessibility commit
-    accessibility action n 1
-    text-input begin w
-    text-input surround w 0 0 0 0
-    text-input type w
-    text-input cancel w
-    text-input focus w v
-    virtual-keyboard keyboard
-    clipboard set a text 0
-    clipboard materialize a
-    clipboard read text
-    display-topology publish d 0 0 9 9 0 0 9 9 1 1
-    display-topology topology
-    session-lifecycle session 1)";
-  for (std::string service : split(services, "\n")) {
-    service.erase(0, service.find_first_not_of(' '));
+  const std::vector<std::string> services = split(
+      "accessibility batch,accessibility node n 1,accessibility commit,accessibility action n 1,text-input begin w,"
+      "text-input surround w 0 0 0 0,text-input type w,text-input cancel w,text-input focus w v,virtual-keyboard "
+      "keyboard,clipboard set a text 0,clipboard materialize a,clipboard read text,display-topology topology,"
+      "display-topology publish d 0 0 9 9 0 0 9 9 1 1,session-lifecycle session 1",
+      ",");
+  for (const std::string& service : services) {
     const std::string capability = service.substr(0, service.find(' ')), command = service.substr(capability.size());
     // Each case adds a fault to the one before; the first check decides.
     P p = ready();
@@ -125,13 +114,9 @@ TEST(Provider, EachOperationsOwnRefusals) {
     node n2 0                      => !accessibility-update invalid-batch-node-role-or-name
     action n2 2                    => !accessibility-action stale-or-missing-node-identity
     begin - 0 0 0 0 0 0 0 0 0 0    => !text-input-begin invalid-window-range-or-geometry
-    begin w1 -1 0 0 0 0 0 0 0 0 0  => !text-input-begin invalid-window-range-or-geometry
-    begin w1 0 -1 0 0 0 0 0 0 0 0  => !text-input-begin invalid-window-range-or-geometry
-    begin w1 0 0 -1 0 0 0 0 0 0 0  => !text-input-begin invalid-window-range-or-geometry
-    begin w1 0 0 0 -1 0 0 0 0 0 0  => !text-input-begin invalid-window-range-or-geometry
-    begin w1 0 0 0 0 0 0 -1 0 0 0  => !text-input-begin invalid-window-range-or-geometry
-    begin w1 0 0 0 0 0 0 0 -1 0 0  => !text-input-begin invalid-window-range-or-geometry
+    surround w1 -1 0 0 0           => !surrounding-text inactive-stale-window-or-invalid-range
     surround w1 0 -1 0 0           => !surrounding-text inactive-stale-window-or-invalid-range
+    surround w1 0 0 -1 0           => !surrounding-text inactive-stale-window-or-invalid-range
     surround w1 0 0 0 -1           => !surrounding-text inactive-stale-window-or-invalid-range
     surround w2 0 0 0 0            => !surrounding-text inactive-stale-window-or-invalid-range
     type w1 -1 0                   => !text-input-commit inactive-stale-window-or-invalid-range
@@ -144,7 +129,13 @@ TEST(Provider, EachOperationsOwnRefusals) {
     set b text/plain 0             => !clipboard-set permission-format-owner-or-delayed-capability
     materialize a 0                => !clipboard-materialize permission-owner-or-not-delayed
     publish d2 0 0 0 9 0 0 9 9 1 0 => !display-publish invalid-display-geometry)";
-  for (const std::string& row : split(rows, "\n")) {
+  std::vector<std::string> lines = split(rows, "\n");
+  for (int field : {0, 1, 2, 3, 6, 7}) {  // each range and caret size below 0
+    std::string numbers;
+    for (int i = 0; i < 10; ++i) numbers += i == field ? " -1" : " 0";
+    lines.push_back("begin w1" + numbers + " => !text-input-begin invalid-window-range-or-geometry");
+  }
+  for (const std::string& row : lines) {
     P p = busy;
     run_script(p, row);
   }
@@ -196,6 +187,10 @@ TEST(Provider, RandomRequestsKeepTheBooksStraight) {
       "set # text #,set # image/rgba8 #,materialize #,read text #,read image/rgba8,topology,session #,window w#,"
       "publish d# 0 0 100 100 0 0 100 10# 100 #",
       ",");
+  const std::map<std::string, std::int32_t> latency{{"batch", 0},       {"window", 0},   {"commit", 1}, {"cancel", 1},
+                                                    {"focus", 1},       {"keyboard", 1}, {"read", 1},   {"session", 1},
+                                                    {"action", 2},      {"surround", 2}, {"type", 2},   {"set", 2},
+                                                    {"materialize", 2}, {"topology", 2}, {"begin", 3}};
   std::mt19937 rng(16);
   P p = ready();
   for (int i = 0; i < 3000; ++i) {
@@ -203,11 +198,14 @@ TEST(Provider, RandomRequestsKeepTheBooksStraight) {
     for (char& c : command) c = c == '#' ? static_cast<char>('0' + rng() % 3) : c;
     const std::uint32_t failures = p.failures;
     const std::size_t lines = p.event_log.size();
+    p.max_latency_us = -1;
     const bool ok = apply(p, command, payload);
-    // A refusal counts one failure and adds no line; every line is numbered
-    // and timed one after the last; every column grows with its table.
+    // A refusal counts one failure and adds no line; each operation's events
+    // carry its latency; every line is numbered and timed one after the last;
+    // every column grows with its table.
     ASSERT_EQ(p.failures, failures + (ok ? 0 : 1)) << command << ": " << p.last_diagnostic;
     ASSERT_TRUE(ok || p.event_log.size() == lines) << command;
+    ASSERT_EQ(p.max_latency_us, p.event_log.size() > lines ? latency.at(command.substr(0, command.find(' '))) : -1);
     const std::string n = std::to_string(p.event_log.size());
     ASSERT_TRUE(p.event_log.back().starts_with("host-event " + n + ": time=" + n + ";")) << p.event_log.back();
     ASSERT_EQ(p.next_sequence, p.event_log.size() + 1);

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <limits>
 #include <map>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -178,40 +177,6 @@ TEST(Provider, EventTimesAndCorrelationsMoveOnAndStopAtTheTop) {
   }
   EXPECT_FALSE(p.reject_operation("op{0}", "why {1}"));
   EXPECT_EQ(p.last_diagnostic, "host.ui_services op{0} rejected: why {1}");
-}
-
-TEST(Provider, RandomRequestsKeepTheBooksStraight) {
-  // Each '#' becomes a random 0, 1 or 2.
-  const std::vector<std::string> commands = split(
-      "batch,commit,node n# #,action n1 #,begin w#,surround w# # # 0 0,type w#,cancel w#,focus w# w#,keyboard # #,"
-      "set # text #,set # image/rgba8 #,materialize #,read text #,read image/rgba8,topology,session #,window w#,"
-      "publish d# 0 0 100 100 0 0 100 10# 100 #",
-      ",");
-  const std::map<std::string, std::int32_t> latency{{"batch", 0},       {"window", 0},   {"commit", 1}, {"cancel", 1},
-                                                    {"focus", 1},       {"keyboard", 1}, {"read", 1},   {"session", 1},
-                                                    {"action", 2},      {"surround", 2}, {"type", 2},   {"set", 2},
-                                                    {"materialize", 2}, {"topology", 2}, {"begin", 3}};
-  std::mt19937 rng(16);
-  P p = ready();
-  for (int i = 0; i < 3000; ++i) {
-    std::string command = commands[rng() % commands.size()], payload;
-    for (char& c : command) c = c == '#' ? static_cast<char>('0' + rng() % 3) : c;
-    const std::uint32_t failures = p.failures;
-    const std::size_t lines = p.event_log.size();
-    p.max_latency_us = -1;
-    const bool ok = apply(p, command, payload);
-    // A refusal counts one failure and adds no line; each operation's events
-    // carry its latency; every line is numbered and timed one after the last;
-    // every column grows with its table.
-    ASSERT_EQ(p.failures, failures + (ok ? 0 : 1)) << command << ": " << p.last_diagnostic;
-    ASSERT_TRUE(ok || p.event_log.size() == lines) << command;
-    ASSERT_EQ(p.max_latency_us, p.event_log.size() > lines ? latency.at(command.substr(0, command.find(' '))) : -1);
-    const std::string n = std::to_string(p.event_log.size());
-    ASSERT_TRUE(p.event_log.back().starts_with("host-event " + n + ": time=" + n + ";")) << p.event_log.back();
-    ASSERT_EQ(p.next_sequence, p.event_log.size() + 1);
-    ASSERT_EQ(p.allocations, p.event_log.size() + 4 * p.node_ids.size() + 11 * p.display_ids.size());
-    ASSERT_EQ(p.node_names.size() + p.display_primary.size(), p.node_ids.size() + p.display_ids.size());
-  }
 }
 
 // A host whose clipboard may be held by another program, and whose event sink

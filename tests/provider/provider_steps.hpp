@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -94,11 +95,19 @@ inline std::string diagnostic(const std::string& d) {
   return d == "ok" ? d : "host.ui_services " + d.substr(0, space) + " rejected: " + d.substr(space + 1);
 }
 
+// The latency each operation's events carry.
+inline const std::map<std::string, std::int32_t> latency{
+    {"batch", 0}, {"window", 0},  {"commit", 1},   {"cancel", 1},      {"focus", 1},  {"keyboard", 1},
+    {"read", 1},  {"session", 1}, {"loss", 1},     {"teardown", 1},    {"action", 2}, {"surround", 2},
+    {"type", 2},  {"set", 2},     {"topology", 2}, {"materialize", 2}, {"begin", 3}};
+
 // Runs a script, one step a line: "command => what it must do". A step adds
 // those events ("" for none; a read adds " => " and its payload), or, written
 // "!operation reason", is refused with that diagnostic, having changed nothing
 // but the diagnostic and the failure count. Commands before " ; " only set the
-// scene.
+// scene. After every step: each new line is numbered and timed one after the
+// last and carries its operation's latency, and allocations grew by one per
+// line and one per new column entry.
 inline void run_script(P& p, const std::string& script) {
   std::istringstream lines(script);
   for (std::string line; std::getline(lines, line);) {
@@ -109,12 +118,23 @@ inline void run_script(P& p, const std::string& script) {
     for (std::size_t semi; (semi = command.find(" ; ")) != std::string::npos; command.erase(0, semi + 3)) {
       ASSERT_TRUE(apply(p, command.substr(0, semi), payload)) << line;
     }
+    p.max_latency_us = -1;
     const P before = p;
     const bool ok = apply(p, command, payload);
     EXPECT_EQ(ok, seen.empty() || seen[0] != '!') << line << ": " << p.last_diagnostic;
     if (ok) {
+      const std::size_t added = p.event_log.size() - before.event_log.size();
       EXPECT_EQ(p.failures, before.failures) << line;
       EXPECT_EQ(events_since(p, before.event_log.size()) + (payload.empty() ? "" : " => " + payload), seen) << line;
+      command.erase(0, command.find_first_not_of(' '));
+      EXPECT_EQ(p.max_latency_us, added > 0 ? latency.at(command.substr(0, command.find(' '))) : -1) << line;
+      EXPECT_EQ(p.allocations - before.allocations, added + 4 * (p.node_ids.size() - before.node_ids.size()) +
+                                                        11 * (p.display_ids.size() - before.display_ids.size()));
+      for (std::size_t i = before.event_log.size(); i < p.event_log.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        EXPECT_TRUE(p.event_log[i].starts_with("host-event " + n + ": time=" + n + "; correlation=" + n + "; "))
+            << p.event_log[i];
+      }
       continue;
     }
     EXPECT_EQ(p.last_diagnostic, diagnostic(seen.substr(1))) << line;

@@ -14,6 +14,7 @@ namespace orvi::provider_text {
 // own signedness (an unsigned thread id of 2^31 stays positive, a negative
 // caret position keeps its sign), flags as "true" or "false".
 inline std::string shown(std::string_view text) { return std::string(text); }
+inline std::string shown(const char* text) { return text; }  // not the pointer's truth value
 inline std::string shown(std::int32_t n) { return std::to_string(n); }
 inline std::string shown(std::uint32_t n) { return std::to_string(n); }
 inline std::string shown(std::uint64_t n) { return std::to_string(n); }

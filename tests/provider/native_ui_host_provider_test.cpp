@@ -56,8 +56,10 @@ TEST(Provider, StateMachine) {
     for (std::string& cell : c) cell.erase(cell.find_last_not_of(' ') + 1).erase(0, cell.find_first_not_of(' '));
     P p(contracts.at(c[1]), O);
     p.state = c[0];
+    p.max_latency_us = -1;
     std::string payload;
     EXPECT_EQ(apply(p, c[2], payload), c[4] == "ok") << row;
+    EXPECT_EQ(p.max_latency_us, c[5].empty() ? -1 : latency.at(c[2].substr(0, c[2].find(' ')))) << row;
     EXPECT_EQ(p.state, c[3]) << row;
     EXPECT_EQ(p.last_diagnostic, diagnostic(c[4])) << row;
     EXPECT_EQ(p.failures, c[4] == "ok" ? 0u : 1u) << row;
@@ -194,7 +196,8 @@ struct host : P {
     P::record_host_event(category, subject, state, detail, time, correlation, latency);
     if (state != "action" || !inner.empty()) return;
     inner.push_back(perform_accessibility_action(subject, 1, "again", false, O, 0, 0) ? "ok" : last_diagnostic);
-    inner.push_back(tear_down(O, 0, 0) ? this->state : last_diagnostic);
+    inner.push_back(tear_down(O, 0, 0) ? this->state + " action=" + std::to_string(action_callback_active)
+                                       : last_diagnostic);
   }
 };
 
@@ -208,8 +211,8 @@ TEST(Provider, ADerivedHostsSlotsDecide) {
   // The action's own event lets the host try another action (refused) and
   // close the provider, which ends the action.
   EXPECT_TRUE(h.perform_accessibility_action("n1", 1, "invoke", false, O, 0, 0));
-  EXPECT_EQ(h.inner,
-            (std::vector<std::string>{diagnostic("accessibility-action reentrant-or-unavailable"), "torn-down"}));
+  EXPECT_EQ(h.inner, (std::vector<std::string>{diagnostic("accessibility-action reentrant-or-unavailable"),
+                                               "torn-down action=0"}));
   EXPECT_EQ(h.action_callback_active + h.batch_active, 0u);
 }
 

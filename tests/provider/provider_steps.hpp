@@ -97,9 +97,9 @@ inline std::string diagnostic(const std::string& d) {
 
 // The latency each operation's events carry.
 inline const std::map<std::string, std::int32_t> latency{
-    {"batch", 0}, {"window", 0},  {"commit", 1},   {"cancel", 1},      {"focus", 1},  {"keyboard", 1},
-    {"read", 1},  {"session", 1}, {"loss", 1},     {"teardown", 1},    {"action", 2}, {"surround", 2},
-    {"type", 2},  {"set", 2},     {"topology", 2}, {"materialize", 2}, {"begin", 3}};
+    {"init", 0},     {"batch", 0}, {"window", 0},  {"commit", 1},   {"cancel", 1},      {"focus", 1},
+    {"keyboard", 1}, {"read", 1},  {"session", 1}, {"loss", 1},     {"teardown", 1},    {"action", 2},
+    {"surround", 2}, {"type", 2},  {"set", 2},     {"topology", 2}, {"materialize", 2}, {"begin", 3}};
 
 // Runs a script, one step a line: "command => what it must do". A step adds
 // those events ("" for none; a read adds " => " and its payload), or, written

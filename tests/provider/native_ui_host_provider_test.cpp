@@ -195,7 +195,8 @@ struct host : P {
                          std::int32_t latency) override {
     P::record_host_event(category, subject, state, detail, time, correlation, latency);
     if (state != "action" || !inner.empty()) return;
-    inner.push_back(perform_accessibility_action(subject, 1, "again", false, O, 0, 0) ? "ok" : last_diagnostic);
+    inner.push_back(std::to_string(action_callback_active) + " " +
+                    (perform_accessibility_action(subject, 1, "again", false, O, 0, 0) ? "ok" : last_diagnostic));
     inner.push_back(tear_down(O, 0, 0) ? this->state + " action=" + std::to_string(action_callback_active)
                                        : last_diagnostic);
   }
@@ -208,10 +209,11 @@ TEST(Provider, ADerivedHostsSlotsDecide) {
   h.clipboard_held = false;
   run_script(h, R"(set a text 0 => clipboard a ownership format=text/plain;charset=utf-8; delayed=false
                    batch ; node n1 1 =>)");
-  // The action's own event lets the host try another action (refused) and
-  // close the provider, which ends the action.
+  EXPECT_EQ(h.batch_active, 1u);
+  // The action's own event (the action flag set) lets the host try another
+  // action (refused) and close the provider, which ends the action.
   EXPECT_TRUE(h.perform_accessibility_action("n1", 1, "invoke", false, O, 0, 0));
-  EXPECT_EQ(h.inner, (std::vector<std::string>{diagnostic("accessibility-action reentrant-or-unavailable"),
+  EXPECT_EQ(h.inner, (std::vector<std::string>{"1 " + diagnostic("accessibility-action reentrant-or-unavailable"),
                                                "torn-down action=0"}));
   EXPECT_EQ(h.action_callback_active + h.batch_active, 0u);
 }

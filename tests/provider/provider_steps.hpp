@@ -49,7 +49,7 @@ inline bool apply(P& p, const std::string& command, std::string& payload) {
   if (op == "action") return p.perform_accessibility_action(w.at(1), n(2), "invoke", n(3) != 0, O, 0, 0);
   if (op == "window") return p.record_window_event(w.at(1), "resized", 0, 0, O);
   if (op == "begin") {  // window, then selection, replacement, caret and candidate
-    if (w.size() == 2) w = {op, w[1], "1", "2", "0", "0", "5", "10", "2", "16", "5", "30"};
+    if (w.size() == 2) w = {op, w[1], "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"};
     return p.begin_text_input(w.at(1), "ka", n(2), n(3), n(4), n(5), n(6), n(7), n(8), n(9), n(10), n(11),
                               t(12, "text"), t(13, "none"), n(14) != 0, n(15, 1) != 0, O, 0, 0);
   }

@@ -106,6 +106,7 @@ TEST(Provider, EachOperationsOwnRefusals) {
   // item from a, one primary display.
   P busy = ready();
   run_script(busy, "batch ; node n1 2 ; begin w1 ; set a text 1 ; publish d1 0 0 1920 1080 0 0 1920 1040 100 1 =>");
+  ASSERT_TRUE(busy.clipboard == (clipboard_item{"a", "text/plain;charset=utf-8", "hello", 1}));
   const std::string rows = R"(
     batch                          => !accessibility-batch nested-batch
     commit ; commit                => !accessibility-batch no-active-batch

@@ -122,6 +122,8 @@ inline void run_script(P& p, const std::string& script) {
     const P before = p;
     const bool ok = apply(p, command, payload);
     EXPECT_EQ(ok, seen.empty() || seen[0] != '!') << line << ": " << p.last_diagnostic;
+    // A composition that ends on a ready provider takes its preedit with it.
+    EXPECT_TRUE(p.state != "ready" || p.composition.composition_active || p.composition.preedit.empty()) << line;
     if (ok) {
       const std::size_t added = p.event_log.size() - before.event_log.size();
       EXPECT_EQ(p.failures, before.failures) << line;

@@ -16,21 +16,21 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
     surround w1 0 0 0 0  => !surrounding-text inactive-stale-window-or-invalid-range
     cancel w1            => !text-input-cancel inactive-or-stale-window
     begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false
-    keyboard 0 1         => text-input w1 virtual-keyboard requested=false; visible=true; state=docked
     begin w2             => text-input w2 preedit selection=1,2; replacement=3,4; caret=5,6,7,8; candidate=9,10; purpose=text; hints=none; dead-key=false; virtual-keyboard=true
     type w1              => !text-input-commit inactive-stale-window-or-invalid-range
-    surround w2 3 4 1 2  => text-input w2 surrounding-update selection=3,4; delete=1,2
     surround w2 0 0 0 0  => text-input w2 surrounding-update selection=0,0; delete=0,0
     type w2 0 2          => text-input w2 commit text=ka; replacement=0,2
     begin w2 ; type w2 0 0 => text-input w2 commit text=ka; replacement=0,0
     focus zz w3          => text-input w3 focus from=zz
     begin w3 ; focus w3 w4 => text-input w3 focus-cancel composition-cancelled-before-transfer + text-input w4 focus from=w3
     cancel w4            => !text-input-cancel inactive-or-stale-window
-    begin w4 ; cancel w4 => text-input w4 cancel escape)");
-  // The last begin's numbers (not the surrounding update's selection) beside
-  // the surrounding text; the keyboard's visibility as last requested.
+    begin w4 ; cancel w4 => text-input w4 cancel escape
+    begin w4 ; surround w4 11 12 1 2 => text-input w4 surrounding-update selection=11,12; delete=1,2
+    keyboard 0 1         => text-input w4 virtual-keyboard requested=false; visible=true; state=docked)");
+  // The last begin's numbers with the surrounding update's selection; the
+  // keyboard as last requested.
   EXPECT_TRUE(p.composition ==
-              (composition_state{"w4", "", "abc", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, "text", "none", 0, 1, 1}));
+              (composition_state{"w4", "ka", "abc", 11, 12, 3, 4, 5, 6, 7, 8, 9, 10, "text", "none", 1, 0, 1}));
 }
 
 TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {

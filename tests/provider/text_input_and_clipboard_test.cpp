@@ -15,7 +15,10 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
     type w1              => !text-input-commit inactive-stale-window-or-invalid-range
     surround w1 0 0 0 0  => !surrounding-text inactive-stale-window-or-invalid-range
     cancel w1            => !text-input-cancel inactive-or-stale-window
-    begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false
+    keyboard 1 1         => text-input  virtual-keyboard requested=true; visible=true; state=docked
+    begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false)");
+  EXPECT_EQ(p.composition.keyboard_requested, 0);  // as the begin asked, whatever was requested before
+  run_script(p, R"(
     begin w2             => text-input w2 preedit selection=1,2; replacement=3,4; caret=5,6,7,8; candidate=9,10; purpose=text; hints=none; dead-key=false; virtual-keyboard=true
     type w1              => !text-input-commit inactive-stale-window-or-invalid-range
     surround w2 0 0 0 0  => text-input w2 surrounding-update selection=0,0; delete=0,0
@@ -53,7 +56,7 @@ TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {
     set b image/rgba8 0  => clipboard b ownership format=image/rgba8; delayed=false
     read image/rgba8     => clipboard b read image/rgba8 => hello
     set c application/orvi-value-v1 1 => clipboard c ownership format=application/orvi-value-v1; delayed=true
-    begin w1 ; keyboard 1 1 ; loss => provider demo lost device-removed
+    keyboard 0 1 ; begin w1 ; loss => provider demo lost device-removed
     set c text 0         => !clipboard provider-state=lost
     materialize c        => !clipboard provider-state=lost
     read application/orvi-value-v1 => !clipboard provider-state=lost)");

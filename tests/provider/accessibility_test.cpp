@@ -28,7 +28,7 @@ TEST(ProviderAccessibility, BatchesGenerationsAndActions) {
     action n1 3           => accessibility n1 action invoke
     action n1 3 1         => !accessibility-action callback-reentrancy-blocked
     action n1 3           => accessibility n1 action invoke
-    batch ; teardown      => provider demo torn-down queues-quiesced-identities-invalidated)");
+    batch ; begin w1 ; teardown => provider demo torn-down queues-quiesced-identities-invalidated)");
   // An equal or later generation replaced role and name; a node outside a
   // batch or of an older generation did not.
   EXPECT_EQ(p.node_ids, (std::vector<std::string>{"n1", "n2", "n3"}));
@@ -36,7 +36,7 @@ TEST(ProviderAccessibility, BatchesGenerationsAndActions) {
   EXPECT_EQ(p.node_roles, (std::vector<std::string>{"link", "label", "button"}));
   EXPECT_EQ(p.node_names, (std::vector<std::string>{"Open", "Name", "OK"}));
   EXPECT_EQ(p.find_accessibility_node("n3") * 10 + p.find_accessibility_node("n4"), 19);
-  EXPECT_EQ(p.batch_active, 0u);
+  EXPECT_EQ(p.batch_active + p.composition.composition_active, 0u);  // the teardown ended both
 }
 
 }  // namespace

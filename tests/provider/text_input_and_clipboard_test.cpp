@@ -16,13 +16,15 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
     surround w1 0 0 0 0  => !surrounding-text inactive-stale-window-or-invalid-range
     cancel w1            => !text-input-cancel inactive-or-stale-window
     keyboard 1 1         => text-input  virtual-keyboard requested=true; visible=true; state=docked
-    begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false)");
-  EXPECT_EQ(p.composition.keyboard_requested, 0);  // as the begin asked, whatever was requested before
-  run_script(p, R"(
     begin w2             => text-input w2 preedit selection=1,2; replacement=3,4; caret=5,6,7,8; candidate=9,10; purpose=text; hints=none; dead-key=false; virtual-keyboard=true
-    type w1              => !text-input-commit inactive-stale-window-or-invalid-range
-    surround w2 0 0 0 0  => text-input w2 surrounding-update selection=0,0; delete=0,0
-    type w2 0 2          => text-input w2 commit text=ka; replacement=0,2
+    begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false)");
+  // The second begin replaced the first whole, with no cancel in between.
+  EXPECT_TRUE(p.composition == (composition_state{"w1", "ka", "", 0, 0, 0, 0, -5, -1, 0, 0, -2147483648, 2147483647,
+                                                  "url", "{0}", 1, 0, 1}));
+  run_script(p, R"(
+    type w2              => !text-input-commit inactive-stale-window-or-invalid-range
+    surround w1 0 0 0 0  => text-input w1 surrounding-update selection=0,0; delete=0,0
+    type w1 0 2          => text-input w1 commit text=ka; replacement=0,2
     begin w2 ; type w2 0 0 => text-input w2 commit text=ka; replacement=0,0
     focus zz w3          => text-input w3 focus from=zz
     begin w3 ; focus w3 w4 => text-input w3 focus-cancel composition-cancelled-before-transfer + text-input w4 focus from=w3

@@ -124,6 +124,8 @@ inline void run_script(P& p, const std::string& script) {
     EXPECT_EQ(ok, seen.empty() || seen[0] != '!') << line << ": " << p.last_diagnostic;
     // A composition that ends on a ready provider takes its preedit with it.
     EXPECT_TRUE(p.state != "ready" || p.composition.composition_active || p.composition.preedit.empty()) << line;
+    const composition_state& c = p.composition;
+    EXPECT_LE(std::max({c.composition_active, c.keyboard_requested, c.keyboard_visible, p.clipboard.delayed}), 1);
     if (ok) {
       const std::size_t added = p.event_log.size() - before.event_log.size();
       EXPECT_EQ(p.failures, before.failures) << line;

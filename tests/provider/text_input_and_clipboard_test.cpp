@@ -15,18 +15,19 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
     type w1              => !text-input-commit inactive-stale-window-or-invalid-range
     surround w1 0 0 0 0  => !surrounding-text inactive-stale-window-or-invalid-range
     cancel w1            => !text-input-cancel inactive-or-stale-window
-    keyboard 1 1         => text-input  virtual-keyboard requested=true; visible=true; state=docked
     begin w2             => text-input w2 preedit selection=1,2; replacement=3,4; caret=5,6,7,8; candidate=9,10; purpose=text; hints=none; dead-key=false; virtual-keyboard=true
-    begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false)");
+    begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false
+    keyboard 1 0         => text-input w1 virtual-keyboard requested=true; visible=false; state=docked)");
   // The second begin replaced the first whole, with no cancel in between.
   EXPECT_TRUE(p.composition == (composition_state{"w1", "ka", "", 0, 0, 0, 0, -5, -1, 0, 0, -2147483648, 2147483647,
-                                                  "url", "{0}", 1, 0, 1}));
+                                                  "url", "{0}", 1, 1, 0}));
   run_script(p, R"(
     type w2              => !text-input-commit inactive-stale-window-or-invalid-range
     surround w1 0 0 0 0  => text-input w1 surrounding-update selection=0,0; delete=0,0
     type w1 0 2          => text-input w1 commit text=ka; replacement=0,2
     begin w2 ; type w2 0 0 => text-input w2 commit text=ka; replacement=0,0
     focus zz w3          => text-input w3 focus from=zz
+    keyboard 0 0         => text-input w3 virtual-keyboard requested=false; visible=false; state=docked
     begin w3 ; focus w3 w4 => text-input w3 focus-cancel composition-cancelled-before-transfer + text-input w4 focus from=w3
     cancel w4            => !text-input-cancel inactive-or-stale-window
     begin w4 ; cancel w4 => text-input w4 cancel escape
@@ -58,7 +59,7 @@ TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {
     set b image/rgba8 0  => clipboard b ownership format=image/rgba8; delayed=false
     read image/rgba8     => clipboard b read image/rgba8 => hello
     set c application/orvi-value-v1 1 => clipboard c ownership format=application/orvi-value-v1; delayed=true
-    keyboard 0 1 ; begin w1 ; loss => provider demo lost device-removed
+    keyboard 1 1 ; begin w1 1 2 3 4 5 6 7 8 9 10 text none 0 0 ; loss => provider demo lost device-removed
     set c text 0         => !clipboard provider-state=lost
     materialize c        => !clipboard provider-state=lost
     read application/orvi-value-v1 => !clipboard provider-state=lost)");
@@ -66,7 +67,7 @@ TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {
   // keyboard's visibility.
   EXPECT_TRUE(p.clipboard == (clipboard_item{"", "application/orvi-value-v1", "", 0}));
   const composition_state& c = p.composition;
-  EXPECT_EQ(c.composition_active + 2 * c.keyboard_requested + 4 * c.keyboard_visible, 2);
+  EXPECT_EQ(c.composition_active + 2 * c.keyboard_requested + 4 * c.keyboard_visible, 0);
 }
 
 }  // namespace

@@ -16,10 +16,12 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
     surround w1 0 0 0 0  => !surrounding-text inactive-stale-window-or-invalid-range
     cancel w1            => !text-input-cancel inactive-or-stale-window
     begin w2             => text-input w2 preedit selection=1,2; replacement=3,4; caret=5,6,7,8; candidate=9,10; purpose=text; hints=none; dead-key=false; virtual-keyboard=true
+    surround w2 7 8 0 0  => text-input w2 surrounding-update selection=7,8; delete=0,0
     begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false
     keyboard 1 0         => text-input w1 virtual-keyboard requested=true; visible=false; state=docked)");
-  // The second begin replaced the first whole, with no cancel in between.
-  EXPECT_TRUE(p.composition == (composition_state{"w1", "ka", "", 0, 0, 0, 0, -5, -1, 0, 0, -2147483648, 2147483647,
+  // The second begin replaced the first whole (not the surrounding text), with
+  // no cancel in between.
+  EXPECT_TRUE(p.composition == (composition_state{"w1", "ka", "abc", 0, 0, 0, 0, -5, -1, 0, 0, -2147483648, 2147483647,
                                                   "url", "{0}", 1, 1, 0}));
   run_script(p, R"(
     type w2              => !text-input-commit inactive-stale-window-or-invalid-range

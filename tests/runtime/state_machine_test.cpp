@@ -1,0 +1,42 @@
+#include "runtime/state_machine.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+
+namespace orvi {
+namespace {
+
+// Current, previous, last event, transition count, status.
+std::string seen(const state_machine& m) {
+  return m.current() + " " + m.previous() + " " + m.last_event() + " " + std::to_string(m.transition_count()) + " " +
+         m.status();
+}
+
+TEST(StateMachine, FiresAlongTheListOnly) {
+  state_machine m("idle", {{"idle", "go", "run"},
+                           {"run", "tick", "run"},
+                           {"run", "stop", "idle"},
+                           {"idle", "jam", "a"},
+                           {"idle", "jam", "a"}});
+  const std::tuple<const char*, bool, const char*> steps[] = {
+      {"GO", false, "idle idle  0 ok"},  // compared byte for byte
+      {"go", true, "run idle go 1 ok"},
+      {"tick", true, "run run tick 2 ok"},  // to itself: still a transition
+      {"jam", false, "run run tick 2 ok"},  // ambiguous only where both match
+      {"stop", true, "idle run stop 3 ok"},
+      {"jam", false, "idle run stop 3 Ambiguous state transition"},
+      {"stop", false, "idle run stop 3 Ambiguous state transition"},  // no match keeps the status
+      {"go", true, "run idle go 4 ok"},
+  };
+  for (auto [event, moved, after] : steps) {
+    EXPECT_EQ(m.fire(event), moved) << event;
+    EXPECT_EQ(seen(m), after) << event;
+  }
+  state_machine empty("s", {});
+  EXPECT_FALSE(empty.fire("s") || empty.fire(""));
+}
+
+}  // namespace
+}  // namespace orvi

@@ -89,10 +89,11 @@ inline std::string events_since(const P& p, std::size_t before) {
   return out;
 }
 
-// "ok", or the diagnostic of a refusal written "operation reason".
+// A diagnostic as it stands ("ok"), or a refusal's written "operation reason".
 inline std::string diagnostic(const std::string& d) {
   const std::size_t space = d.find(' ');
-  return d == "ok" ? d : "host.ui_services " + d.substr(0, space) + " rejected: " + d.substr(space + 1);
+  return space == std::string::npos ? d
+                                    : "host.ui_services " + d.substr(0, space) + " rejected: " + d.substr(space + 1);
 }
 
 // The latency each operation's events carry.

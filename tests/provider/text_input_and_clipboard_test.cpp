@@ -33,6 +33,7 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
     begin w3 ; focus w3 w4 => text-input w3 focus-cancel composition-cancelled-before-transfer + text-input w4 focus from=w3
     cancel w4            => !text-input-cancel inactive-or-stale-window
     begin w4 ; cancel w4 => text-input w4 cancel escape
+    type w4              => !text-input-commit inactive-stale-window-or-invalid-range
     begin w4 ; surround w4 11 12 1 2 => text-input w4 surrounding-update selection=11,12; delete=1,2
     keyboard 0 1         => text-input w4 virtual-keyboard requested=false; visible=true; state=docked)");
   // The last begin's numbers with the surrounding update's selection; the

@@ -1,0 +1,239 @@
+// Applying an admitted delta: the accepted resources become rows, the owner
+// and its commands are written, and the totals follow. Everything was checked
+// when the admission was staged, so nothing is checked here; but an exception
+// in the middle (memory running out, or a derived store's step throwing) puts
+// the store back exactly as it was before it passes on, so an admission always
+// applies whole or not at all.
+#include <algorithm>
+#include <cstddef>
+#include <utility>
+
+#include "retained/model/index.hpp"
+#include "retained/store/retained_resource_store.hpp"
+
+namespace orvi {
+
+namespace {
+
+template <class... Columns>
+void truncate(std::size_t rows, Columns&... columns) {
+  (columns.resize(std::min(rows, columns.size())), ...);
+}
+
+// A command row as set_command_row may overwrite it.
+struct saved_command {
+  std::size_t row = 0;
+  std::uint32_t sequence = 0;
+  text command_text, kind, resource_id;
+  std::uint32_t image_generation = 0;
+  std::int32_t paint_row = -1, image_row = -1, glyph_row = -1, clip_row = -1, transform_row = -1;
+};
+
+}  // namespace
+
+struct retained_resource_store::apply_undo {
+  std::size_t paints = 0, images = 0, glyphs = 0, clips = 0, transforms = 0, owners = 0, command_rows = 0, nodes = 0;
+  std::uint32_t probe_total = 0, commands = 0, payload = 0;
+  // Existing index nodes whose value an apply may overwrite, with that value.
+  std::vector<std::pair<std::size_t, std::uint32_t>> node_values;
+  // The owner row an update rewrites: row, generation, first and last sequence, command count.
+  bool owner_saved = false;
+  std::size_t owner_row = 0;
+  std::uint32_t owner_generation = 0, owner_first = 0, owner_last = 0, owner_count = 0;
+  std::vector<saved_command> command_rows_saved;
+
+  // Notes everything that applying `result` may write, before any of it is written.
+  apply_undo(retained_resource_store& store, const preflight_result& result, bool bind) {
+    paints = store.paint_table.id.size();
+    images = store.image_table.id.size();
+    glyphs = store.glyph_table.id.size();
+    clips = store.clip_table.id.size();
+    transforms = store.transform_table.id.size();
+    owners = store.owner_table.id.size();
+    command_rows = store.command_table.sequence.size();
+    nodes = store.store_index.keys.size();
+    probe_total = store.store_index.probe_total;
+    commands = store.commands;
+    payload = store.payload;
+    // New resources add new keys; only an image's "image-latest" key may
+    // already exist. A binding's keys are new too, as the admission checked,
+    // but they are noted as well: an undo must not rely on that.
+    for (const render_image_record& image : result.accepted_images) {
+      note_node(store, make_index_key("image-latest", image.id, 0));
+    }
+    if (bind) {
+      note_node(store, make_index_key("binding", result.owner.owner_id, 0));
+      for (const render_command_record& command : result.owner.commands) {
+        note_node(store, make_index_key("command-sequence", "", command.sequence));
+      }
+      return;
+    }
+    const std::int32_t row = store.find_owner_binding(result.owner.owner_id);
+    const owner_columns& owners_table = store.owner_table;
+    if (row < 0 || static_cast<std::size_t>(row) >= owners_table.id.size()) return;
+    owner_saved = true;
+    owner_row = static_cast<std::size_t>(row);
+    owner_generation = owners_table.generation[owner_row];
+    owner_first = owners_table.first_sequence[owner_row];
+    owner_last = owners_table.last_sequence[owner_row];
+    owner_count = owners_table.command_count[owner_row];
+    const command_columns& t = store.command_table;
+    const std::size_t first = owners_table.first_command_row[owner_row];
+    for (std::size_t r = first; r < first + result.owner.commands.size() && r < t.sequence.size(); ++r) {
+      command_rows_saved.push_back({r, t.sequence[r], t.command_text[r], t.kind[r], t.resource_id[r],
+                                    t.image_generation[r], t.paint_row[r], t.image_row[r], t.glyph_row[r],
+                                    t.clip_row[r], t.transform_row[r]});
+    }
+  }
+
+  void note_node(retained_resource_store& store, const text& key) {
+    const store_index_columns& index = store.store_index;
+    if (index.heads.empty()) return;
+    const auto bucket =
+        static_cast<std::size_t>(hash_resource_text(key, static_cast<std::int32_t>(index.bucket_count)));
+    if (bucket >= index.heads.size()) return;
+    for (std::int32_t n = index.heads[bucket]; n != -1; n = index.next[static_cast<std::size_t>(n)]) {
+      if (index.keys[static_cast<std::size_t>(n)] == key) {
+        node_values.emplace_back(static_cast<std::size_t>(n), index.values[static_cast<std::size_t>(n)]);
+        return;
+      }
+    }
+  }
+
+  // Puts back what was noted. Only shrinks and moves: nothing here allocates.
+  void restore(retained_resource_store& store) noexcept {
+    paint_columns& p = store.paint_table;
+    truncate(paints, p.id, p.red, p.green, p.blue, p.alpha, p.radius, p.border_width, p.opacity);
+    image_columns& i = store.image_table;
+    truncate(images, i.id, i.kind, i.generation, i.width, i.height, i.size_bytes, i.format, i.color_space, i.alpha_mode,
+             i.state, i.resident, i.content_identity, i.payload, i.source);
+    glyph_columns& g = store.glyph_table;
+    truncate(glyphs, g.id, g.width, g.height, g.row_bytes, g.size_bytes, g.format, g.payload, g.source);
+    clip_columns& c = store.clip_table;
+    truncate(clips, c.id, c.x, c.y, c.width, c.height, c.radius);
+    transform_columns& t = store.transform_table;
+    truncate(transforms, t.id, t.translate_x, t.translate_y, t.scale_x, t.scale_y, t.rotation);
+    owner_columns& o = store.owner_table;
+    truncate(owners, o.id, o.generation, o.first_sequence, o.last_sequence, o.first_command_row, o.command_count);
+    command_columns& m = store.command_table;
+    truncate(command_rows, m.sequence, m.owner_row, m.command_text, m.kind, m.resource_id, m.image_generation,
+             m.paint_row, m.image_row, m.glyph_row, m.clip_row, m.transform_row);
+    if (owner_saved && owner_row < o.id.size()) {
+      o.generation[owner_row] = owner_generation;
+      o.first_sequence[owner_row] = owner_first;
+      o.last_sequence[owner_row] = owner_last;
+      o.command_count[owner_row] = owner_count;
+    }
+    for (saved_command& saved : command_rows_saved) {
+      const std::size_t r = saved.row;
+      if (r >= m.sequence.size()) continue;
+      m.sequence[r] = saved.sequence;
+      m.command_text[r] = std::move(saved.command_text);
+      m.kind[r] = std::move(saved.kind);
+      m.resource_id[r] = std::move(saved.resource_id);
+      m.image_generation[r] = saved.image_generation;
+      m.paint_row[r] = saved.paint_row;
+      m.image_row[r] = saved.image_row;
+      m.glyph_row[r] = saved.glyph_row;
+      m.clip_row[r] = saved.clip_row;
+      m.transform_row[r] = saved.transform_row;
+    }
+    restore_index(store.store_index);
+    store.commands = commands;
+    store.payload = payload;
+  }
+
+  void restore_index(store_index_columns& index) noexcept {
+    // New nodes were linked at the head of their bucket, so unlinking them
+    // newest first gives every bucket its old head back. A node whose append
+    // was cut short never became a head.
+    for (std::size_t n = index.keys.size(); n-- > nodes;) {
+      if (n >= index.next.size() || index.heads.empty()) continue;
+      const auto bucket =
+          static_cast<std::size_t>(hash_resource_text(index.keys[n], static_cast<std::int32_t>(index.bucket_count)));
+      if (bucket < index.heads.size() && index.heads[bucket] == static_cast<std::int32_t>(n)) {
+        index.heads[bucket] = index.next[n];
+      }
+    }
+    truncate(nodes, index.keys, index.values, index.next);
+    for (const auto& [node, value] : node_values) {
+      if (node < index.values.size()) index.values[node] = value;
+    }
+    index.probe_total = probe_total;
+  }
+};
+
+void retained_resource_store::apply_delta_rows(const preflight_result& result, std::uint8_t kind) {
+  const bool bind = kind != 0;
+  apply_undo undo(*this, result, bind);
+  try {
+    for (const paint_record& paint : result.accepted_paints) append_paint_row(paint);
+    for (const render_image_record& image : result.accepted_images) {
+      append_image_row(image);
+      payload += static_cast<std::uint32_t>(image.sizeBytes);
+    }
+    for (const glyph_alpha_record& glyph : result.accepted_glyphs) {
+      append_glyph_row(glyph);
+      payload += static_cast<std::uint32_t>(glyph.sizeBytes);
+    }
+    for (const clip_record& clip : result.accepted_clips) append_clip_row(clip);
+    for (const transform_record& transform : result.accepted_transforms) append_transform_row(transform);
+
+    const staged_owner& owner = result.owner;
+    const resolved_row_lists& rows = owner.resolved_rows;
+    const auto staged_commands = static_cast<std::uint32_t>(owner.commands.size());
+    const auto row_of = [](const std::vector<std::int32_t>& list, std::size_t i) {
+      return i < list.size() ? list[i] : -1;
+    };
+    if (bind) {
+      const auto owner_row = static_cast<std::uint32_t>(owner_table.id.size());
+      owner_table.id.push_back(owner.owner_id);
+      index_put(make_index_key("binding", owner.owner_id, 0), owner_row);
+      owner_table.generation.push_back(owner.generation);
+      owner_table.first_sequence.push_back(owner.first_sequence);
+      owner_table.last_sequence.push_back(owner.last_sequence);
+      owner_table.first_command_row.push_back(static_cast<std::uint32_t>(command_table.sequence.size()));
+      owner_table.command_count.push_back(staged_commands);
+      for (std::size_t i = 0; i < owner.commands.size(); ++i) {
+        const render_command_record& command = owner.commands[i];
+        const auto command_row = static_cast<std::uint32_t>(command_table.sequence.size());
+        append_command_row(static_cast<std::int32_t>(owner_row), command, row_of(rows.paint, i), row_of(rows.image, i),
+                           row_of(rows.glyph, i), row_of(rows.clip, i), row_of(rows.transform, i));
+        index_put(make_index_key("command-sequence", "", command.sequence), command_row);
+      }
+      commands += staged_commands;
+      return;
+    }
+    const std::int32_t owner_row = find_owner_binding(owner.owner_id);
+    if (owner_row < 0 || static_cast<std::size_t>(owner_row) >= owner_table.id.size()) return;
+    const auto o = static_cast<std::size_t>(owner_row);
+    const std::uint32_t first_row = owner_table.first_command_row[o];
+    const std::uint32_t old_count = owner_table.command_count[o];
+    owner_table.generation[o] = owner.generation;
+    owner_table.first_sequence[o] = owner.first_sequence;
+    owner_table.last_sequence[o] = owner.last_sequence;
+    owner_table.command_count[o] = staged_commands;
+    for (std::size_t i = 0; i < owner.commands.size(); ++i) {
+      set_command_row(static_cast<std::int32_t>(first_row + i), owner.commands[i], row_of(rows.paint, i),
+                      row_of(rows.image, i), row_of(rows.glyph, i), row_of(rows.clip, i), row_of(rows.transform, i));
+    }
+    commands = commands - old_count + staged_commands;
+  } catch (...) {
+    undo.restore(*this);
+    throw;
+  }
+}
+
+operation_result retained_resource_store::apply_staged_admission(const preflight_result& result, std::uint8_t kind) {
+  apply_delta_rows(result, kind);
+  validations += result.validations;
+  explicit_comparisons += result.explicit_comparisons;
+  payload_comparisons += result.payload_comparisons;
+  store_index.probe_total += result.index_probes;
+  admissions += 1;
+  revision += 1;
+  return make_operation_result(true, revision, result.validations, result.explicit_comparisons,
+                               result.payload_comparisons, "ok");
+}
+
+}  // namespace orvi

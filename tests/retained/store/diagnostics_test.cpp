@@ -1,0 +1,102 @@
+// The read-only face of the store, close, and dispatch through the table of operations.
+#include <gtest/gtest.h>
+
+#include "retained/model/index.hpp"
+#include "tests/retained/store/store_test_support.hpp"
+
+namespace {
+
+using namespace store_test;
+
+TEST(StoreDiagnostics, CloseEmptiesRowsKeepsTotalsAndAnswersMinusOneAfter) {
+  for (const text& surface : {text("main"), text()}) {
+    open_store store(surface);
+    random_records r;
+    store.append_paint_row(r.paint());
+    store.append_image_row(r.image());
+    store.index_put("5:paint:1:x:0", 0);
+    store.index_put("5:paint:1:x:0", 1);  // an overwrite visits at least its own node
+    store.revision = 5;
+    store.commands = 3, store.payload = 16, store.validations = 7;
+    store.explicit_comparisons = 8, store.payload_comparisons = 9, store.admissions = 10;
+    const std::uint32_t probes = store.index_probe_total();
+    ASSERT_GT(probes, 0u);
+    ASSERT_TRUE(store.close_store());
+    const text closed = diagnostics(surface, "closed", {6, 0, 0, 0, 0, 7, 8, 9, 10});
+    EXPECT_EQ(store.store_diagnostics_text(), closed);
+    EXPECT_EQ(store.index_node_count(), 0u);
+    EXPECT_EQ(store.index_bucket_count(), 8192u);
+    EXPECT_EQ(store.index_probe_total(), probes);
+    // No bucket heads remain: lookups answer -1, puts change nothing.
+    orvi::preflight_result result = orvi::make_preflight_result("o", 1);
+    store.index_put("5:paint:1:x:0", 4);
+    EXPECT_EQ(store.index_find_key("5:paint:1:x:0"), -1);
+    EXPECT_EQ(store.index_get(result, "5:paint:1:x:0"), -1);
+    EXPECT_EQ(store.find_owner_binding("o"), -1);
+    EXPECT_EQ(store.index_node_count() + result.index_probes, 0u);
+    EXPECT_TRUE(store.close_store());
+    EXPECT_EQ(store.store_diagnostics_text(), closed);
+  }
+}
+
+TEST(StoreDiagnostics, CommandAndOwnerRowAccessorsStayInsideTheirTables) {
+  open_store store("main");
+  orvi::render_command_record command{};
+  command.sequence = 9;
+  store.append_command_row(0, command, 1, 2, 3, 4, 5);
+  store.append_command_row(2, command, -1, -1, -1, -1, -1);
+  command.kind = "image";
+  store.set_command_row(1, command, 6, 7, 8, 9, 10);
+  store.set_command_row(2, command, 0, 0, 0, 0, 0);  // past the end: nothing to overwrite
+  store.owner_table = {{"o"}, {3}, {9}, {9}, {0}, {2}};
+  const std::int32_t paint_rows[] = {1, 6}, transform_rows[] = {5, 10};
+  for (std::int32_t j = 0; j < 2; ++j) {
+    EXPECT_EQ(store.owner_command_paint_row(0, j), paint_rows[j]);
+    EXPECT_EQ(store.owner_command_image_row(0, j), paint_rows[j] + 1);
+    EXPECT_EQ(store.owner_command_glyph_row(0, j), paint_rows[j] + 2);
+    EXPECT_EQ(store.owner_command_clip_row(0, j), paint_rows[j] + 3);
+    EXPECT_EQ(store.owner_command_transform_row(0, j), transform_rows[j]);
+  }
+  EXPECT_EQ(store.command_owner(1), 2);  // overwriting keeps the owner row
+  EXPECT_EQ(store.owner_generation(0), 3u);
+  for (std::int32_t bad : {-1, 2, INT32_MAX}) {
+    EXPECT_EQ(store.command_owner(bad), -1);
+    EXPECT_EQ(store.command_paint_row(bad) & store.command_image_row(bad) & store.command_glyph_row(bad) &
+                  store.command_clip_row(bad) & store.command_transform_row(bad),
+              -1);
+    EXPECT_EQ(store.owner_command_paint_row(0, bad), -1);
+    EXPECT_EQ(store.owner_command_transform_row(bad, 0), -1);
+    EXPECT_EQ(store.owner_generation(bad), 0u);
+    EXPECT_TRUE(orvi::paints_equal(store.read_paint_row(bad), {}));
+    EXPECT_TRUE(orvi::images_equal(store.read_image_row(bad), {}));
+    EXPECT_TRUE(orvi::glyphs_equal(store.read_glyph_row(bad), {}));
+    EXPECT_TRUE(orvi::clips_equal(store.read_clip_row(bad), {}));
+    EXPECT_TRUE(orvi::transforms_equal(store.read_transform_row(bad), {}));
+    EXPECT_TRUE(orvi::transforms_equal(store.transform_at(orvi::staging_state{}, bad), {}));
+  }
+}
+
+// Replaces two steps, to show the store reaches them through its table.
+struct overriding_store : retained_resource_store {
+  using retained_resource_store::retained_resource_store;
+  std::uint32_t entry_count() override { return 42; }
+  std::int32_t index_get(orvi::preflight_result& result, const text&) override {
+    ++result.index_probes;
+    return 77;
+  }
+  orvi::paint_record read_paint_row(std::int32_t) override { return {.id = "replaced"}; }
+};
+
+TEST(StoreDiagnostics, DerivedStoreReplacesStepsThatOtherOperationsReach) {
+  overriding_store store("main");
+  store.append_paint_row({.id = "p"});
+  EXPECT_EQ(store.store_diagnostics_text(), diagnostics("main", "open", {0, 42, 0, 0, 0, 0, 0, 0, 0}));
+  orvi::staging_state staging = orvi::make_staging_state(1);
+  orvi::preflight_result result = orvi::make_preflight_result("o", 1);
+  EXPECT_EQ(store.find_clip_index(result, staging, "anything"), 77);
+  EXPECT_EQ(store.find_owner_binding_counted(result, "anything"), 77);
+  EXPECT_EQ(result.index_probes, 2u);
+  EXPECT_EQ(store.paint_at(staging, 0).id, "replaced");
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+// Construction of the retained store and the working records admissions start from.
+#include <gtest/gtest.h>
+
+#include <type_traits>
+
+#include "retained/model/index.hpp"
+#include "tests/retained/store/store_test_support.hpp"
+
+namespace {
+
+using namespace store_test;
+
+TEST(StoreConstruction, NewStoreFiguresAndDiagnosticsBySurfaceLength) {
+  for (const auto& [bytes, state] :
+       std::vector<std::pair<int, text>>{{0, "invalid"}, {4, "open"}, {128, "open"}, {129, "invalid"}}) {
+    const text surface(static_cast<std::size_t>(bytes), 's');
+    retained_resource_store store(surface);
+    EXPECT_EQ(store.surface_name(), surface);
+    EXPECT_EQ(store.state_name(), state);
+    EXPECT_EQ(store.store_diagnostics_text(), diagnostics(surface, state, {0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(store.index_bucket_count(), 8192u);
+    EXPECT_EQ(store.index_node_count() + store.index_probe_total() + store.entry_count() + store.owner_count(), 0u);
+  }
+}
+
+TEST(StoreConstruction, StoreIsNeitherCopyableNorMovable) {
+  static_assert(!std::is_copy_constructible_v<retained_resource_store>);
+  static_assert(!std::is_copy_assignable_v<retained_resource_store>);
+  static_assert(!std::is_move_constructible_v<retained_resource_store>);
+  static_assert(!std::is_move_assignable_v<retained_resource_store>);
+  open_store a("main"), b("main");
+  EXPECT_NE(a.token, b.token);
+}
+
+TEST(StoreConstruction, WorkingRecordsStartEmpty) {
+  const orvi::preflight_result result = orvi::make_preflight_result("owner", 3);
+  EXPECT_EQ(result.admitted, 0);
+  EXPECT_EQ(result.message, "preflight-not-complete");
+  EXPECT_EQ(result.owner.owner_id, "owner");
+  EXPECT_EQ(result.owner.generation, 3u);
+  EXPECT_EQ(result.owner.first_sequence, 4294967295u);
+  EXPECT_EQ(result.owner.last_sequence, 4294967295u);
+  orvi::staging_state staging = orvi::make_staging_state(64);
+  EXPECT_EQ(staging.batch_sequences.bucket_count(), 64u);
+  EXPECT_EQ(staging.batch_owners.find("k") + staging.resource_keys.find("k"), -2);
+  EXPECT_EQ(orvi::staging_index_node_count(staging), 0u);
+}
+
+}  // namespace

@@ -47,13 +47,11 @@ index_table::index_table(std::int32_t bucket_count)
     : bucketCount(bucket_count < 1 ? 1u : static_cast<std::uint32_t>(bucket_count)), heads(bucketCount, -1) {}
 
 std::int32_t index_table::bucket_of(std::string_view key) const {
-  const auto n = static_cast<std::int32_t>(bucketCount);
-  const std::int32_t h = hash_resource_text(key, n);
+  const auto n = static_cast<std::int64_t>(bucketCount);
   // The empty key hashes to 17 unreduced, and a very large count can wrap the
-  // hash negative: both are brought back into range here.
-  if (h >= 0 && h < n) return h;
-  const std::int32_t r = h % n;
-  return r < 0 ? r + n : r;
+  // hash negative: both are brought back into 0..n-1 here.
+  const std::int64_t h = hash_resource_text(key, static_cast<std::int32_t>(n));
+  return static_cast<std::int32_t>((h % n + n) % n);
 }
 
 std::int32_t index_table::find(std::string_view key) {

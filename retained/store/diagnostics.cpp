@@ -120,6 +120,9 @@ bool retained_resource_store::close_store() {
   store_index.keys = {};
   store_index.values = {};
   store_index.next = {};
+  store_index.chain_lengths = {};
+  store_index.chain_positions = {};
+  store_index.slots = {};
   commands = 0;
   payload = 0;
   state = "closed";

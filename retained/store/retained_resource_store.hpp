@@ -172,6 +172,12 @@ struct store_index_columns {
   std::vector<std::uint32_t> values;
   std::vector<std::int32_t> next;
   std::uint32_t probe_total = 0;
+  // Kept beside the chains so that a lookup reaches its node at once yet counts
+  // exactly the nodes a walk from the head would visit: the walk meets a node
+  // after every node added to its bucket later, and a miss visits the whole chain.
+  std::vector<std::uint32_t> chain_lengths;    // per bucket
+  std::vector<std::uint32_t> chain_positions;  // per node: nodes added to its bucket before it
+  std::vector<std::uint64_t> slots;            // open addressing: key hash high bits << 32 | node + 1; 0 = free
 };
 
 struct owner_columns {

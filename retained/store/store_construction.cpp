@@ -15,6 +15,7 @@ void retained_resource_store::init_retained_store(const text& surface_name) {
   revision = 0;
   store_index.bucket_count = STORE_INDEX_BUCKETS;
   store_index.heads.assign(STORE_INDEX_BUCKETS, -1);
+  store_index.chain_lengths.assign(STORE_INDEX_BUCKETS, 0);
   store_index.probe_total = 0;
   // The name is kept as given, so the diagnostics show what the caller passed.
   if (surface.empty() || surface.size() > STORE_SURFACE_MAX_BYTES) state = "invalid";

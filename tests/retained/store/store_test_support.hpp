@@ -37,19 +37,12 @@ struct open_store : retained_resource_store {
 };
 
 // The diagnostics line with these nine figures, revision to admissions.
-inline text diagnostics(const text& surface, const text& state, const std::vector<int>& figures) {
-  text line = "retained-resource-store-v1: surface=" + surface + "; state=" + state;
-  const char* names[] = {"revision",
-                         "entries",
-                         "owners",
-                         "commands",
-                         "payload",
-                         "validations",
-                         "explicit-comparisons",
-                         "payload-comparisons",
-                         "admissions"};
-  for (int i = 0; i < 9; ++i) line += "; " + std::string(names[i]) + "=" + std::to_string(figures[i]);
-  return line + "; rejections=operation-results-only";
+inline text diagnostics(const text& surface, const text& state, const std::vector<int>& f) {
+  const auto n = [&](int i) { return std::to_string(f[static_cast<std::size_t>(i)]); };
+  return "retained-resource-store-v1: surface=" + surface + "; state=" + state + "; revision=" + n(0) +
+         "; entries=" + n(1) + "; owners=" + n(2) + "; commands=" + n(3) + "; payload=" + n(4) +
+         "; validations=" + n(5) + "; explicit-comparisons=" + n(6) + "; payload-comparisons=" + n(7) +
+         "; admissions=" + n(8) + "; rejections=operation-results-only";
 }
 
 inline orvi::render_image_record image(const text& id, std::int32_t generation) {

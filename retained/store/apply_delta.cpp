@@ -6,6 +6,8 @@
 // applies whole or not at all.
 #include <algorithm>
 #include <cstddef>
+#include <functional>
+#include <string_view>
 #include <utility>
 
 #include "retained/model/index.hpp"
@@ -88,7 +90,7 @@ struct retained_resource_store::apply_undo {
 
   void note_node(retained_resource_store& store, const text& key) {
     const store_index_columns& index = store.store_index;
-    if (index.heads.empty()) return;
+    if (index.heads.empty() || store.index_find_key(key) == -1) return;  // a new key: nothing to put back
     const auto bucket =
         static_cast<std::size_t>(hash_resource_text(key, static_cast<std::int32_t>(index.bucket_count)));
     if (bucket >= index.heads.size()) return;
@@ -148,18 +150,41 @@ struct retained_resource_store::apply_undo {
     // newest first gives every bucket its old head back. A node whose append
     // was cut short never became a head.
     for (std::size_t n = index.keys.size(); n-- > nodes;) {
-      if (n >= index.next.size() || index.heads.empty()) continue;
+      if (index.heads.empty()) break;
       const auto bucket =
           static_cast<std::size_t>(hash_resource_text(index.keys[n], static_cast<std::int32_t>(index.bucket_count)));
-      if (bucket < index.heads.size() && index.heads[bucket] == static_cast<std::int32_t>(n)) {
+      if (bucket >= index.heads.size()) continue;
+      if (n < index.next.size() && index.heads[bucket] == static_cast<std::int32_t>(n)) {
         index.heads[bucket] = index.next[n];
       }
+      // The bucket's length counts the nodes that stay in its chain.
+      std::uint32_t length = 0;
+      for (std::int32_t m = index.heads[bucket]; m != -1; m = index.next[static_cast<std::size_t>(m)]) {
+        length += static_cast<std::size_t>(m) < nodes;
+      }
+      if (bucket < index.chain_lengths.size()) index.chain_lengths[bucket] = length;
     }
-    truncate(nodes, index.keys, index.values, index.next);
+    const bool dropped = index.keys.size() > nodes;
+    truncate(nodes, index.keys, index.values, index.next, index.chain_positions);
     for (const auto& [node, value] : node_values) {
       if (node < index.values.size()) index.values[node] = value;
     }
+    if (dropped) rebuild_slots(index);
     index.probe_total = probe_total;
+  }
+
+  // The direct-lookup table holds each node's key hash and number; dropped
+  // nodes leave it by placing the kept ones again, in the same table size.
+  static void rebuild_slots(store_index_columns& index) noexcept {
+    std::fill(index.slots.begin(), index.slots.end(), 0);
+    if (index.slots.empty()) return;
+    const std::size_t mask = index.slots.size() - 1;
+    for (std::size_t n = 0; n < index.keys.size(); ++n) {
+      const std::uint64_t hash = std::hash<std::string_view>{}(index.keys[n]);
+      std::size_t i = static_cast<std::size_t>(hash) & mask;
+      while (index.slots[i] != 0) i = (i + 1) & mask;
+      index.slots[i] = (hash & 0xFFFFFFFF00000000u) | (static_cast<std::uint64_t>(n) + 1);
+    }
   }
 };
 

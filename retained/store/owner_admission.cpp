@@ -128,6 +128,12 @@ preflight_result retained_resource_store::stage_owner_delta(owner_fragment fragm
   if (delta_entries > MAX_DELTA_ENTRIES)
     return refused(std::move(result), "retained resource delta exceeds 65536 entries");
 
+  // Room for every resource of the delta, so accepting them never moves the lists.
+  result.accepted_paints.reserve(delta.paints.size());
+  result.accepted_images.reserve(delta.images.size());
+  result.accepted_glyphs.reserve(delta.glyphs.size());
+  result.accepted_clips.reserve(delta.clips.size());
+  result.accepted_transforms.reserve(delta.transforms.size());
   for (const paint_record& paint : delta.paints) {
     if (!admit_paint(result, staging, paint)) return result;
   }

@@ -54,6 +54,7 @@ void start_over(accepted_positions::kind_positions& kind, newest_generations* ne
 template <class T>
 void catch_up(accepted_positions::kind_positions& kind, const std::vector<T>& accepted, newest_generations* newest) {
   if (accepted.size() < kind.indexed) start_over(kind, newest);
+  if (kind.first.bucket_count() < accepted.capacity()) kind.first.reserve(accepted.capacity());
   for (; kind.indexed < accepted.size(); ++kind.indexed) {
     kind.first.emplace(identity_of(accepted[kind.indexed]), static_cast<std::int32_t>(kind.indexed));
     note_newest(newest, accepted[kind.indexed]);

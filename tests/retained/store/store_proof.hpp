@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -220,6 +221,38 @@ inline void alter_inputs(choices& c, owner_fragment& f, resource_delta& d) {
   }
 }
 
+struct injected_fault : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// A store one of whose apply steps throws when armed: an apply cut short must
+// pass the exception on and leave the store as it was.
+struct fallible_store : retained_resource_store {
+  using retained_resource_store::retained_resource_store;
+  std::int32_t countdown = -1;
+  void tick() {
+    if (countdown >= 0 && countdown-- == 0) throw injected_fault("injected");
+  }
+  void index_put(const text& key, std::uint32_t value) override {
+    tick();
+    retained_resource_store::index_put(key, value);
+  }
+  void append_command_row(std::int32_t owner_row, const render_command_record& command, std::int32_t paint_row,
+                          std::int32_t image_row, std::int32_t glyph_row, std::int32_t clip_row,
+                          std::int32_t transform_row) override {
+    tick();
+    retained_resource_store::append_command_row(owner_row, command, paint_row, image_row, glyph_row, clip_row,
+                                                transform_row);
+  }
+  void set_command_row(std::int32_t command_row, const render_command_record& command, std::int32_t paint_row,
+                       std::int32_t image_row, std::int32_t glyph_row, std::int32_t clip_row,
+                       std::int32_t transform_row) override {
+    tick();
+    retained_resource_store::set_command_row(command_row, command, paint_row, image_row, glyph_row, clip_row,
+                                             transform_row);
+  }
+};
+
 inline text decimal(std::uint32_t v) { return std::to_string(static_cast<std::int32_t>(v)); }
 
 // Everything the store shows from the outside: figures that only an applied
@@ -330,8 +363,8 @@ class driver {
   }
 
   void reset(const text& surface) {
-    store_ = std::make_unique<retained_resource_store>(surface);
-    twin_ = std::make_unique<retained_resource_store>(surface);
+    store_ = std::make_unique<fallible_store>(surface);
+    twin_ = std::make_unique<fallible_store>(surface);
     ++store_id_;
     owners_.clear();
     // Sometimes a prepared object of the old store stays, to be committed on the new one.
@@ -447,6 +480,23 @@ class driver {
     }
   }
 
+  // Runs a call that may apply, sometimes with an apply step armed to throw;
+  // answers nothing when it threw, after checking that the store is unchanged.
+  template <class Call>
+  std::optional<operation_result> attempt(fallible_store& target, const observed& was, Call call) {
+    target.countdown = c_.one_in(8) ? static_cast<std::int32_t>(c_.below(12)) : -1;
+    try {
+      const operation_result r = call();
+      target.countdown = -1;
+      return r;
+    } catch (const injected_fault&) {
+      target.countdown = -1;
+      note("an apply cut short");
+      expect(look(target, owners_) == was, "an apply cut short left the store changed");
+      return std::nullopt;
+    }
+  }
+
   std::int32_t key(const char* kind, const text& id, std::int32_t number = 0) {
     return store_->index_find_key(make_index_key(kind, id, number));
   }
@@ -472,7 +522,9 @@ class driver {
     const bool preflight = c_.one_in(2);
     const operation_result pre = preflight ? run_direct(kind, f, d, rev, true) : operation_result{};
     if (preflight) expect(look(*store_, owners_) == before_, "a preflight changed the store");
-    const operation_result r = run_direct(kind, f, d, rev, false);
+    const auto attempted = attempt(*store_, before_, [&] { return run_direct(kind, f, d, rev, false); });
+    if (!attempted) return;
+    const operation_result& r = *attempted;
     note(r.message);
     if (preflight) {
       expect(pre.ok == r.ok && pre.message == r.message && pre.validations == r.validations &&
@@ -523,13 +575,16 @@ class driver {
     resource_delta d = e.delta;
     if (c_.one_in(3)) alter_inputs(c_, f, d);
     const std::uint8_t kind = c_.one_in(8) ? !e.kind : e.kind;
-    retained_resource_store& target = c_.one_in(8) ? *twin_ : *store_;
+    fallible_store& target = c_.one_in(8) ? *twin_ : *store_;
     const observed was = look(target, owners_);
     const std::uint32_t probes = target.index_probe_total();
     const bool consumed = e.prepared->is_consumed();
     op_ = "commit " + e.fragment.id;
-    const operation_result r =
-        kind ? target.commit_prepared_bind(e.prepared, f, d) : target.commit_prepared_update(e.prepared, f, d);
+    const auto attempted = attempt(target, was, [&] {
+      return kind ? target.commit_prepared_bind(e.prepared, f, d) : target.commit_prepared_update(e.prepared, f, d);
+    });
+    if (!attempted) return expect(e.prepared->is_consumed() == consumed, "an apply cut short consumed its admission");
+    const operation_result& r = *attempted;
     note(r.message);
     const text prefix = "retained resource prepared admission ";
     text expected = "ok";
@@ -594,12 +649,15 @@ class driver {
     if (change == 0) std::swap(fragments.front(), fragments.back()), std::swap(deltas.front(), deltas.back());
     if (change == 1) alter_inputs(c_, fragments.back(), deltas.back());
     if (change == 2) fragments.pop_back(), deltas.pop_back();
-    retained_resource_store& target = c_.one_in(8) ? *twin_ : *store_;
+    fallible_store& target = c_.one_in(8) ? *twin_ : *store_;
     const observed was = look(target, owners_);
     const std::uint32_t probes = target.index_probe_total();
     const bool consumed = e.batch->is_consumed();
     op_ = "commit-batch " + std::to_string(fragments.size());
-    const operation_result r = target.commit_prepared_candidate_batch(e.batch, fragments, deltas);
+    const auto attempted =
+        attempt(target, was, [&] { return target.commit_prepared_candidate_batch(e.batch, fragments, deltas); });
+    if (!attempted) return expect(e.batch->is_consumed() == consumed, "a batch cut short was consumed");
+    const operation_result& r = *attempted;
     note(r.message);
     bool same = fragments.size() == e.batch->item_count() && deltas.size() == fragments.size();
     for (std::size_t i = 0; same && i < fragments.size(); ++i)
@@ -739,7 +797,7 @@ class driver {
   }
 
   choices& c_;
-  std::unique_ptr<retained_resource_store> store_, twin_;
+  std::unique_ptr<fallible_store> store_, twin_;
   std::uint32_t store_id_ = 0;
   std::vector<owner_state> owners_;
   std::uint32_t revision_ = 0, admissions_ = 0, validations_ = 0, explicit_ = 0, payload_cmp_ = 0;

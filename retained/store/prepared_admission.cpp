@@ -101,14 +101,11 @@ bool prepared_admission::is_bind() { return kind_ != 0; }
 void prepared_admission::mark_consumed() { consumed_ = 1; }
 
 bool prepared_admission::inputs_match(const owner_fragment& fragment, const resource_delta& delta) {
-  if (fragment_record_text(fragment) != fragment_text_) return false;
+  // Each list is compared by its length first, so no text is printed for a
+  // list of the wrong length.
   const resource_texts& d = delta_texts_;
-  if (fragment.commands.size() != command_texts_.size() || delta.paints.size() != d.paints.size() ||
-      delta.images.size() != d.images.size() || delta.glyphs.size() != d.glyphs.size() ||
-      delta.clips.size() != d.clips.size() || delta.transforms.size() != d.transforms.size()) {
-    return false;
-  }
-  return texts_equal(fragment.commands, command_texts_, command_record_text) &&
+  return fragment_record_text(fragment) == fragment_text_ &&
+         texts_equal(fragment.commands, command_texts_, command_record_text) &&
          texts_equal(delta.paints, d.paints, paint_record_text) &&
          texts_equal(delta.images, d.images, image_record_text) &&
          texts_equal(delta.glyphs, d.glyphs, glyph_record_text) &&

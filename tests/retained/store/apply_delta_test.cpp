@@ -38,8 +38,9 @@ struct failing_store : fingerprint_store {
 TEST(apply_delta, AnApplyCutShortLeavesTheStoreAsItWas) {
   owner_fragment a = fragment("a", 1, {1, 2, 3}), b = fragment("b", 1, {4, 5, 6});
   a.commands[0].paintId = "p", b.commands[0].paintId = "q", b.commands[1].clipId = "c";
+  a.commands[1].kind = "image", a.commands[1].resourceId = "img", a.commands[1].imageGeneration = 1;
   owner_fragment a2 = a;
-  a2.generation = 2, a2.commands[0].paintId = "q";
+  a2.generation = 2, a2.commands[0].paintId = "q", a2.commands[1].resourceId = "new";
   const resource_delta first{"main", {paint("p")}, {image("img", 1)}, {glyph('a')}, {clip("c")}, {transform("t")}};
   const resource_delta next{"main",       {paint("q")}, {image("img", 2), image("new", 1)},
                             {glyph('b')}, {clip("d")},  {transform("u")}};

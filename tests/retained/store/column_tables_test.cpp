@@ -114,8 +114,10 @@ TEST(ColumnTables, CombinedRowsCoverStoredPendingAndAcceptedRegions) {
   EXPECT_EQ(orvi::staging_index_node_count(staging), staging.resource_keys.probes());
   EXPECT_GT(staging.resource_keys.probes(), 0u);
   // An image resolves only when id and generation both match.
+  store.append_image_row(image("img", 1));
   result.accepted_images = {image("img", 3)};
-  EXPECT_EQ(store.resolve_image_reference(result, staging, "img", 3), 0);
+  EXPECT_EQ(store.resolve_image_reference(result, staging, "img", 1), 0);
+  EXPECT_EQ(store.resolve_image_reference(result, staging, "img", 3), 1);
   EXPECT_EQ(store.resolve_image_reference(result, staging, "img", 2), -1);
 }
 

@@ -91,6 +91,7 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
     {1, refer([](auto& c) { c.clipId = "zz"; }), none, "retained resource owner n references missing clip zz"},
     {1, refer([](auto& c) { c.transformId = "zz"; }), none, "retained resource owner n references missing transform zz"},
     {1, refer([](auto& c) { c.transformId = "identity"; }), none, ""},
+    {1, refer([](auto& c) { c.kind = "glyphAlpha", c.resourceId = glyph('a').id, c.paintId = "p", c.clipId = "c", c.transformId = "t"; }), none, ""},
   };
   // clang-format on
   const auto outcome = [](const operation_result& o) {

@@ -286,7 +286,8 @@ class driver {
     if (pick >= 110 && pick < 130) prepare_batch();
     if (pick >= 130 && pick < 185 && prepared_.empty()) prepare(ADMISSION_BIND);
     if (pick >= 130 && pick < 185 && !prepared_.empty()) commit(c_.below(static_cast<std::uint32_t>(prepared_.size())));
-    if (pick >= 185) find();
+    if (pick >= 185 && pick < 192) resend();
+    if (pick >= 192) find();
     check_store();
   }
 
@@ -616,6 +617,31 @@ class driver {
                store_->index_probe_total() - probes >= counted[3],
            "a commit counted otherwise than its preparation");
     applied(*r, e.fragments, e.deltas, e.kind);
+  }
+
+  // An update that keeps a bound owner's commands and brings only copies of
+  // stored resources is always admitted: each copy is known, compared once
+  // (and its payload too for an image or a glyph) and never validated.
+  void resend() {
+    if (owners_.empty() || store_->state_name() != "open") return;
+    const owner_state& o = owners_[c_.below(static_cast<std::uint32_t>(owners_.size()))];
+    owner_fragment f = base_fragment(o.id, o.generation + 1);
+    f.commands = o.commands;
+    const resource_delta all = stored(*store_);
+    resource_delta d{SURFACE, {}, {}, {}, {}, {}};
+    const auto some = [&](auto& to, const auto& from) {
+      for (const auto& r : from)
+        if (c_.one_in(2)) to.push_back(r);
+    };
+    some(d.paints, all.paints), some(d.images, all.images), some(d.glyphs, all.glyphs);
+    some(d.clips, all.clips), some(d.transforms, all.transforms);
+    op_ = "resend " + o.id;
+    const auto r = attempt(*store_, before_, [&] { return store_->update_owner(f, d, revision_); });
+    if (!r) return;
+    const auto known = static_cast<std::uint32_t>(count_delta_entries(d));
+    const auto payloads = static_cast<std::uint32_t>(d.images.size() + d.glyphs.size());
+    expect(same_outcome(*r, {true, 0, 0, known, payloads, "ok"}), "resending stored resources: " + r->message);
+    applied(*r, {f}, {d}, ADMISSION_UPDATE);
   }
 
   void close() {

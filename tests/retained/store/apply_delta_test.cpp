@@ -73,7 +73,7 @@ TEST(apply_delta, ResolvedRowsNameTheReferencedResources) {
   std::mt19937 rng(11);
   std::map<text, owner_fragment> bound;
   std::vector<text> known;  // ids of stored paints, clips, transforms and images at generation 1
-  std::uint32_t commands = 0, probes = 0, validations = 0, comparisons = 0;
+  std::uint32_t commands = 0, probes = 0, validations = 0, comparisons = 0, payload_comparisons = 0;
   for (std::uint32_t step = 0; step < 60; ++step) {
     const bool update = !bound.empty() && rng() % 3 == 0;
     owner_fragment f = update ? std::next(bound.begin(), rng() % bound.size())->second
@@ -87,7 +87,10 @@ TEST(apply_delta, ResolvedRowsNameTheReferencedResources) {
       d.paints.push_back(paint(id)), d.clips.push_back(clip(id)), d.transforms.push_back(transform(id));
       d.images.push_back(image(id, 1));
     }
-    if (!known.empty() && rng() % 2 == 0) d.paints.push_back(paint(known[rng() % known.size()]));  // already stored
+    if (!known.empty() && rng() % 2 == 0) {  // already stored
+      const text& id = known[rng() % known.size()];
+      d.paints.push_back(paint(id)), d.images.push_back(image(id, 1));
+    }
     for (render_command_record& c : f.commands) {
       const auto any = [&] { return known.empty() ? text() : known[rng() % known.size()]; };
       c.paintId = any(), c.clipId = any(), c.transformId = any(), c.resourceId = any();
@@ -99,14 +102,16 @@ TEST(apply_delta, ResolvedRowsNameTheReferencedResources) {
     ASSERT_TRUE(r.ok) << r.message;
     EXPECT_EQ(std::tuple(r.validations, r.explicitComparisons, r.payloadComparisons),
               std::tuple(t.validations, t.explicit_comparisons, t.payload_comparisons));
-    probes += t.index_probes, validations += r.validations, comparisons += r.explicitComparisons;
+    probes += t.index_probes, validations += r.validations, comparisons += r.explicitComparisons,
+        payload_comparisons += r.payloadComparisons;
     const auto n = static_cast<std::uint32_t>(known.size());
     bound[f.id] = f;
-    EXPECT_EQ((std::array{store.index_probe_total() - twin.index_probe_total(), store.validation_total(),
-                          store.explicit_comparison_total(), store.index_node_count(), store.command_total(),
-                          store.payload_total(), store.entry_count(), store.admission_total()}),
-              (std::array{probes, validations, comparisons, 5 * n + commands + static_cast<std::uint32_t>(bound.size()),
-                          commands, 4 * n, 4 * n, step + 1}));
+    EXPECT_EQ(
+        (std::array{store.index_probe_total() - twin.index_probe_total(), store.validation_total(),
+                    store.explicit_comparison_total(), store.payload_comparison_total(), store.index_node_count(),
+                    store.command_total(), store.payload_total(), store.entry_count(), store.admission_total()}),
+        (std::array{probes, validations, comparisons, payload_comparisons,
+                    5 * n + commands + static_cast<std::uint32_t>(bound.size()), commands, 4 * n, 4 * n, step + 1}));
     for (const auto& [id, fragment] : bound) {
       const std::int32_t o = store.find_owner_binding(id);
       ASSERT_EQ(store.owner_generation(o), static_cast<std::uint32_t>(fragment.generation));

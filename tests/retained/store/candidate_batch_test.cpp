@@ -74,6 +74,11 @@ TEST(CandidateBatch, PrepareChecksListsSumsAndDuplicatesBeforeStaging) {
               std::make_tuple(false, 0u, 0u, 0u));
     EXPECT_EQ(store.buckets, c.buckets);
   }
+  const batch_ptr closed = spy_store("").prepare_candidate_batch(unbound({1}), {delta()}, 0),
+                  stale = spy_store("main").prepare_candidate_batch(unbound({1}), {delta()}, 5);
+  EXPECT_EQ(std::make_tuple(closed->is_admitted(), closed->message(), stale->is_admitted(), stale->message()),
+            std::make_tuple(false, text("retained resource store is not open"), false,
+                            text("retained resource store stale revision: expected 5, current 0")));
 }
 
 TEST(CandidateBatch, LaterItemsSeeEarlierItemsAndTheCommitChecksRunInOrder) {
@@ -114,8 +119,9 @@ TEST(CandidateBatch, LaterItemsSeeEarlierItemsAndTheCommitChecksRunInOrder) {
   EXPECT_EQ(store.commit_prepared_candidate_batch(batch, fs, changed).message, reordered.message);
   EXPECT_EQ(batch->staged_item(2, fs[0], ds[0]).admitted, 0);  // no such item
   EXPECT_TRUE(store.commit_prepared_candidate_batch(batch, fs, ds).ok);
-  EXPECT_EQ(std::make_tuple(store.paint_count(), store.image_count(), store.glyph_count(), store.current_revision()),
-            std::make_tuple(1u, 4u, 1u, 4u));
+  EXPECT_EQ(std::make_tuple(store.paint_count(), store.image_count(), store.glyph_count(), store.clip_count(),
+                            store.transform_count(), store.current_revision()),
+            std::make_tuple(1u, 4u, 1u, 1u, 1u, 4u));
   EXPECT_EQ(std::make_tuple(store.owner_command_paint_row(1, 0), store.owner_command_clip_row(1, 0),
                             store.owner_command_transform_row(1, 0)),
             std::make_tuple(0, 0, 0));

@@ -26,6 +26,8 @@ TEST(CommandLookup, FindsOnlyACommandStoredExactlyAsGiven) {
     EXPECT_EQ(store.find_command_row(c.command), c.row);
     EXPECT_EQ(store.find_command_owner(c.command), c.owner);
   }
+  store.index_put(make_index_key("command-sequence", "", 99), 7);  // a key naming no stored row
+  EXPECT_EQ(store.find_command_row(unstored), -1);
   store.close_store();
   EXPECT_EQ(store.find_command_row(newer.commands[1]), -1);
   EXPECT_EQ(store.find_command_owner(newer.commands[1]), -1);

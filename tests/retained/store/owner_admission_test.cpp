@@ -52,7 +52,10 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   const owner_fragment n = fragment("n", 1, {100});
   const resource_delta q = delta([](auto&d) { d.paints = {paint("q")}; }),
                        img4 = delta([](auto&d) { d.images = {image("img", 4)}; });
-  const resource_delta copies = delta([](auto& d) { d.paints.assign(65536, paint("p")); });
+  // 65536 stored resources, of every kind: accepted unchanged, counted.
+  const resource_delta copies = delta([](auto& d) {
+    d = {"main", std::vector(65532, paint("p")), {image("img", 3)}, {glyph('a')}, {clip("c")}, {transform("t")}};
+  });
   const std::uint32_t entries = s.entry_count(), payload = s.payload_total(), nodes = s.index_node_count();
   const auto refer = [&](std::function<void(render_command_record&)> change) { return first(n, change); };
   // clang-format off
@@ -74,7 +77,7 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
     {1, fragment("n", 1, {100, 101, 100}), none, "retained resource owner n command range overlaps n"},
     {1, fragment("n", 1, {5, 16, 6}), none, ""},
     {1, n, copies, ""},
-    {1, n, delta([&](auto& d) { d = copies, d.clips = {clip("c")}; }), "retained resource delta exceeds 65536 entries"},
+    {1, n, delta([&](auto& d) { d = copies, d.paints.push_back(paint("p")); }), "retained resource delta exceeds 65536 entries"},
     {1, n, delta([](auto& d) { d.paints = {paint("q", -1), paint("p", 0)}, d.images = {image("img", 1)}; }), "render paint q requires RGBA channels from 0 through 255"},
     {1, n, q, "", [&](auto& st) { st.pending_paints.resize(65536 - entries - 1); }},
     {1, n, q, "retained resource store exceeds 65536 entries/commands or 64 MiB", [&](auto& st) { st.pending_paints.resize(65536 - entries); }},

@@ -79,6 +79,7 @@ TEST_F(admissions, EachKindFollowsItsStepsAndRulesInOrder) {
     {{X(with(image("img", 4), &render_image_record::kind, "Image"))}, "render image img requires kind=image, received Image", {1, 0, 0}, 0},
     {{X(image("img", 4))}, "", {1, 0, 0}, 1},
     {{X(image("j", 2)), X(image("j", 0))}, "retained image j generation regressed from 2 to 0", {1, 0, 0}, 1},
+    {{X(image("j", 1)), X(image("j", 0))}, "retained image j generation regressed from 1 to 0", {1, 0, 0}, 1},
     {{X(image("j", 1)), X(image("j", 1)), X(image("j", 2))}, "", {2, 1, 1}, 2},
     {{X(glyph('a'))}, "", {0, 1, 1}, 0},
     {{X(with(glyph('b'), &glyph_alpha_record::payload, "00")), X(with(b, &glyph_alpha_record::payload, "01"))}, "retained glyph identity collision for {0}", {1, 1, 1}, 1},
@@ -126,6 +127,7 @@ TEST_F(admissions, AcceptedResourcesResolveToTheirFirstPosition) {
   preflight_result r = make_preflight_result("o", 1);
   for (int step = 0; step < 300; ++step) {
     if (step == 150) r.accepted_paints.resize(20);
+    if (step % 50 == 0 && !r.accepted_paints.empty()) r.accepted_paints[0] = paint("changed in place");
     const text id = std::to_string(rng() % 40);
     s.admit_paint(r, staging, paint(id, static_cast<std::int32_t>(rng() % 2)));
     s.admit_image(r, staging, image(id, static_cast<std::int32_t>(rng() % 3)));

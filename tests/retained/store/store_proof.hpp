@@ -386,8 +386,9 @@ class driver {
   // Runs a call that may apply, sometimes with an apply step armed to throw;
   // answers nothing when it threw, after checking that the store is unchanged.
   template <class Call>
-  std::optional<operation_result> attempt(fallible_store& target, const observed& was, Call call) {
-    target.countdown = c_.one_in(6) ? c_.upto(8) : -1;
+  std::optional<operation_result> attempt(fallible_store& target, const observed& was, Call call,
+                                          std::uint32_t armed_one_in = 6) {
+    target.countdown = c_.one_in(armed_one_in) ? c_.upto(8) : -1;
     try {
       const operation_result r = call();
       target.countdown = -1;
@@ -514,7 +515,9 @@ class driver {
   // another on a copy of the store, answer.
   void prepare_batch() {
     prepared_entry e{nullptr, nullptr, {}, {}, ADMISSION_UPDATE, store_id_};
-    std::vector<text> ids = OWNERS;
+    std::vector<text> ids;
+    for (const owner_state& o : owners_) ids.push_back(o.id);
+    if (ids.empty() || c_.fault(4)) ids = OWNERS;
     for (std::uint32_t n = 1 + c_.below(3); n > 0 && !ids.empty(); --n) {
       const std::size_t at = c_.below(static_cast<std::uint32_t>(ids.size()));
       auto [f, d] = inputs(ids[at], ADMISSION_UPDATE);
@@ -599,11 +602,14 @@ class driver {
     for (std::size_t i = 0; same && i < fragments.size(); ++i)
       same = input_texts(fragments[i], deltas[i]) == input_texts(e.fragments[i], e.deltas[i]);
     op_ = (batch ? "commit-batch " : "commit ") + e.fragments[0].id;
-    const auto r = attempt(target, was, [&] {
-      if (batch) return target.commit_prepared_candidate_batch(e.batch, fragments, deltas);
-      return kind ? target.commit_prepared_bind(e.one, fragments[0], deltas[0])
-                  : target.commit_prepared_update(e.one, fragments[0], deltas[0]);
-    });
+    const auto r = attempt(
+        target, was,
+        [&] {
+          if (batch) return target.commit_prepared_candidate_batch(e.batch, fragments, deltas);
+          return kind ? target.commit_prepared_bind(e.one, fragments[0], deltas[0])
+                      : target.commit_prepared_update(e.one, fragments[0], deltas[0]);
+        },
+        batch ? 2 : 6);  // a batch is cut short often, so that later items are reached
     const bool now_consumed = batch ? e.batch->is_consumed() : e.one->is_consumed();
     expect(now_consumed == (consumed || (r && r->ok)), "the consumed flag");
     if (!r) return;

@@ -1,0 +1,20 @@
+// Drives the retained resource store with operation sequences chosen by the
+// fuzzer's bytes (one byte per choice) and checks the same whole-store
+// invariants as the seeded random test after every step.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/retained/store/store_proof.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  store_proof::byte_choices choices(data, size);
+  store_proof::driver driver(choices);
+  try {
+    while (!choices.exhausted() && driver.steps() < 64) driver.step();
+  } catch (const store_proof::proof_failure& failure) {
+    std::fprintf(stderr, "invariant broken: %s\n", failure.what());
+    std::abort();
+  }
+  return 0;
+}

@@ -88,27 +88,4 @@ TEST(StoreDiagnostics, CommandAndOwnerRowAccessorsStayInsideTheirTables) {
   }
 }
 
-// Replaces two steps, to show the store reaches them through its table.
-struct overriding_store : retained_resource_store {
-  using retained_resource_store::retained_resource_store;
-  std::uint32_t entry_count() override { return 42; }
-  std::int32_t index_get(orvi::preflight_result& result, const text&) override {
-    ++result.index_probes;
-    return 77;
-  }
-  orvi::paint_record read_paint_row(std::int32_t) override { return {.id = "replaced"}; }
-};
-
-TEST(StoreDiagnostics, DerivedStoreReplacesStepsThatOtherOperationsReach) {
-  overriding_store store("main");
-  store.append_paint_row({.id = "p"});
-  EXPECT_EQ(store.store_diagnostics_text(), diagnostics("main", "open", {0, 42, 0, 0, 0, 0, 0, 0, 0}));
-  orvi::staging_state staging = orvi::make_staging_state(1);
-  orvi::preflight_result result = orvi::make_preflight_result("o", 1);
-  EXPECT_EQ(store.find_clip_index(result, staging, "anything"), 77);
-  EXPECT_EQ(store.find_owner_binding_counted(result, "anything"), 77);
-  EXPECT_EQ(result.index_probes, 2u);
-  EXPECT_EQ(store.paint_at(staging, 0).id, "replaced");
-}
-
 }  // namespace

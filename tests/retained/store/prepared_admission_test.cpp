@@ -73,9 +73,9 @@ TEST(PreparedAdmission, CommitChecksRunInOrder) {
 TEST(PreparedAdmission, CommitLeavesTheStoreAsTheDirectOperationWould) {
   open_store direct("main"), prepared("main");
   owner_history history;
-  for (int step = 0; step < 80; ++step) {
+  for (int step = 0; step < 40; ++step) {
     const int owners = static_cast<int>(history.generations.size());
-    const bool bind = owners == 0 || (owners < 40 && history.pick(3) == 0);
+    const bool bind = owners == 0 || (owners < 20 && history.pick(3) == 0);
     const auto [f, d] = history.next(bind ? owners : history.pick(owners));
     const std::uint32_t revision = direct.current_revision();
     const operation_result want = bind ? direct.bind_owner(f, d, revision) : direct.update_owner(f, d, revision);

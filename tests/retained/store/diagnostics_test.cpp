@@ -17,7 +17,7 @@ TEST(StoreDiagnostics, CloseEmptiesRowsKeepsTotalsAndAnswersMinusOneAfter) {
     store.append_image_row(r.image());
     store.index_put("5:paint:1:x:0", 0);
     store.index_put("5:paint:1:x:0", 1);  // an overwrite visits at least its own node
-    store.revision = 5;
+    store.revision = 5, store.owner_table = {{"o"}, {1}, {1}, {1}, {0}, {1}};  // emptied by the close too
     store.commands = 3, store.payload = 16, store.validations = 7;
     store.explicit_comparisons = 8, store.payload_comparisons = 9, store.admissions = 10;
     const std::uint32_t probes = store.index_probe_total();

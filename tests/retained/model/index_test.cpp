@@ -21,19 +21,12 @@ TEST(IndexKeys, KeysAndLengthPrefixes) {
 // A count below 1 is taken as 1 instead of dividing by zero. Past the counts in
 // use the product wraps modulo 2^32 and the remainder keeps its sign.
 TEST(IndexKeys, TextHash) {
-  const std::tuple<std::string_view, std::int32_t, std::int32_t> rows[] = {{"a", 8192, 562},
-                                                                           {"ab", 8192, 2164},
-                                                                           {"abc", 8192, 5879},
-                                                                           {"abc", 64, 55},
-                                                                           {"a b", 8192, 8155},
-                                                                           {"@/:-_.9Z", 1, 0},
-                                                                           {"", 1, 17},
-                                                                           {"", 8192, 17},
-                                                                           {"abc", 0, 0},
-                                                                           {"abc", INT_MIN, 0},
-                                                                           {"", 0, 17},
-                                                                           {"@aaaaa", INT_MAX, -1152418598},
-                                                                           {"zzzzzzz\xC3\xA9", INT_MAX, 670842645}};
+  // clang-format off
+  const std::tuple<std::string_view, std::int32_t, std::int32_t> rows[] = {
+      {"a", 8192, 562}, {"ab", 8192, 2164}, {"abc", 8192, 5879}, {"abc", 64, 55}, {"a b", 8192, 8155},
+      {"@/:-_.9Z", 1, 0}, {"", 1, 17}, {"", 8192, 17}, {"abc", 0, 0}, {"abc", INT_MIN, 0}, {"", 0, 17},
+      {"@aaaaa", INT_MAX, -1152418598}, {"zzzzzzz\xC3\xA9", INT_MAX, 670842645}};
+  // clang-format on
   for (const auto& [s, n, expected] : rows) EXPECT_EQ(hash_resource_text(s, n), expected) << s << " " << n;
 }
 

@@ -5,17 +5,17 @@
 #include <new>
 #include <random>
 
-#include "admission_test_support.hpp"
+#include "tests/retained/store/store_test_support.hpp"
 
-using namespace admission_test;
+using namespace store_test;
 
 namespace {
 
 // Every write step of an apply throws at its n-th call, counted over all of
 // them; index writes throw after writing, the others before.
-struct failing_store : fingerprint_store {
-  using fingerprint_store::fingerprint_store;
-  using base = fingerprint_store;
+struct failing_store : open_store {
+  using open_store::open_store;
+  using base = open_store;
   using row = std::int32_t;
   int countdown = 0;
   void tick() {
@@ -69,7 +69,7 @@ TEST(apply_delta, AnApplyCutShortLeavesTheStoreAsItWas) {
 // totals add up, and the counters went to the totals: the probes to the index
 // probe total only, as a twin that only writes the rows shows.
 TEST(apply_delta, ResolvedRowsNameTheReferencedResources) {
-  fingerprint_store store("main"), twin("main");
+  open_store store("main"), twin("main");
   std::mt19937 rng(11);
   std::map<text, owner_fragment> bound;
   std::vector<text> known;  // ids of stored paints, clips, transforms and images at generation 1

@@ -2,7 +2,7 @@
 // overlay itself is exercised through candidate batches.)
 #include <gtest/gtest.h>
 
-#include "tests/retained/store/owner_history_support.hpp"
+#include "tests/retained/store/store_test_support.hpp"
 
 namespace {
 

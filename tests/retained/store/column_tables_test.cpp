@@ -47,20 +47,6 @@ TEST(ColumnTables, EveryKindRoundTripsThroughItsColumnsAndIsFoundByItsKey) {
   EXPECT_EQ(store.command_total() + store.payload_total() + store.current_revision(), 0u);
 }
 
-TEST(ColumnTables, ImageLatestNamesTheLastAppendedGeneration) {
-  retained_resource_store store("main");
-  orvi::staging_state staging = orvi::make_staging_state(1);
-  orvi::preflight_result result = orvi::make_preflight_result("o", 1);
-  EXPECT_EQ(store.find_latest_image_index(result, staging, "img"), 0u);
-  for (int generation : {1, 2}) store.append_image_row(image("img", generation));
-  EXPECT_EQ(store.index_find_key(orvi::make_index_key("image-latest", "img", 0)), 1);
-  EXPECT_EQ(store.find_latest_image_index(result, staging, "img"), 2u);
-  // A pending image of the id is newer than any stored one.
-  staging.pending_images.push_back(image("img", 7));
-  staging.resource_keys.assign(orvi::make_index_key("image-latest", "img", 0), 2);
-  EXPECT_EQ(store.find_latest_image_index(result, staging, "img"), 7u);
-}
-
 // One kind's three regions: a stored row, a pending row, and an accepted
 // resource after a decoy. Each id resolves to its combined row; rows of the
 // first two regions read back, any other row reads as an empty record.
@@ -102,23 +88,6 @@ TEST(ColumnTables, CombinedRowsCoverStoredPendingAndAcceptedRegions) {
                 &S::pending_clips, &P::accepted_clips);
   check_regions("transform", &store_t::append_transform_row, &store_t::resolve_transform_reference,
                 &store_t::transform_at, &S::pending_transforms, &P::accepted_transforms);
-
-  retained_resource_store store("main");
-  orvi::staging_state staging = orvi::make_staging_state(4);
-  orvi::preflight_result result = orvi::make_preflight_result("o", 1);
-  staging.pending_paints.push_back({.id = "pending"});
-  staging.resource_keys.assign(orvi::make_index_key("paint", "pending", 0), 0);
-  result.accepted_paints = {{.id = "accepted"}};
-  EXPECT_EQ(store.find_paint_index(result, staging, "accepted"), -1);  // finds never scan the accepted list
-  EXPECT_EQ(store.find_paint_index(result, staging, "pending"), 0);
-  EXPECT_EQ(orvi::staging_index_node_count(staging), staging.resource_keys.probes());
-  EXPECT_GT(staging.resource_keys.probes(), 0u);
-  // An image resolves only when id and generation both match.
-  store.append_image_row(image("img", 1));
-  result.accepted_images = {image("img", 3)};
-  EXPECT_EQ(store.resolve_image_reference(result, staging, "img", 1), 0);
-  EXPECT_EQ(store.resolve_image_reference(result, staging, "img", 3), 1);
-  EXPECT_EQ(store.resolve_image_reference(result, staging, "img", 2), -1);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ TEST(StoreDiagnostics, CloseEmptiesRowsKeepsTotalsAndAnswersMinusOneAfter) {
     store.append_image_row(r.image());
     store.index_put("5:paint:1:x:0", 0);
     store.index_put("5:paint:1:x:0", 1);  // an overwrite visits at least its own node
-    store.revision = 5;
+    store.revision = 5, store.owner_table = {{"o"}, {1}, {1}, {1}, {0}, {1}};  // emptied by the close too
     store.commands = 3, store.payload = 16, store.validations = 7;
     store.explicit_comparisons = 8, store.payload_comparisons = 9, store.admissions = 10;
     const std::uint32_t probes = store.index_probe_total();
@@ -29,7 +29,7 @@ TEST(StoreDiagnostics, CloseEmptiesRowsKeepsTotalsAndAnswersMinusOneAfter) {
     EXPECT_EQ(store.index_bucket_count(), 8192u);
     EXPECT_EQ(store.index_probe_total(), probes);
     // No bucket heads remain: lookups answer -1, puts change nothing.
-    orvi::preflight_result result = orvi::make_preflight_result("o", 1);
+    preflight_result result = make_preflight_result("o", 1);
     store.index_put("5:paint:1:x:0", 4);
     EXPECT_EQ(store.index_find_key("5:paint:1:x:0"), -1);
     EXPECT_EQ(store.index_get(result, "5:paint:1:x:0"), -1);
@@ -42,73 +42,41 @@ TEST(StoreDiagnostics, CloseEmptiesRowsKeepsTotalsAndAnswersMinusOneAfter) {
 
 TEST(StoreDiagnostics, CommandAndOwnerRowAccessorsStayInsideTheirTables) {
   open_store store("main");
-  orvi::render_command_record command{}, image_command{};
+  render_command_record command{}, image_command{};
   image_command.sequence = 9, image_command.kind = "image", image_command.resourceId = "img";
   image_command.imageGeneration = 4;
   store.append_command_row(0, command, 1, 2, 3, 4, 5);
   store.append_command_row(2, command, -1, -1, -1, -1, -1);
   store.set_command_row(1, image_command, 6, 7, 8, 9, 10);
   store.set_command_row(2, command, 0, 0, 0, 0, 0);  // past the end: nothing to overwrite
-  const orvi::command_columns& t = store.command_table;
-  for (std::size_t row : {0u, 1u}) {
-    const auto& c = row == 0 ? command : image_command;
-    EXPECT_EQ(t.sequence[row], static_cast<std::uint32_t>(c.sequence));
-    EXPECT_EQ(t.command_text[row], orvi::command_record_text(c));
-    EXPECT_EQ(t.kind[row] + "/" + t.resource_id[row], c.kind + "/" + c.resourceId);
-    EXPECT_EQ(t.image_generation[row], static_cast<std::uint32_t>(c.imageGeneration));
-  }
+  const command_columns& t = store.command_table;
+  EXPECT_EQ(t.command_text, (std::vector{command_record_text(command), command_record_text(image_command)}));
+  EXPECT_EQ(t.kind[1] + t.resource_id[1] + std::to_string(t.sequence[1]) + std::to_string(t.image_generation[1]),
+            "imageimg94");
   store.owner_table = {{"o"}, {3}, {9}, {9}, {0}, {1}};
-  auto owner_rows = [&](std::int32_t owner, std::int32_t j) {
-    return std::vector<std::int32_t>{store.owner_command_paint_row(owner, j), store.owner_command_image_row(owner, j),
-                                     store.owner_command_glyph_row(owner, j), store.owner_command_clip_row(owner, j),
-                                     store.owner_command_transform_row(owner, j)};
+  const auto rows = [&](std::int32_t owner, std::int32_t j, std::int32_t row) {
+    using s = retained_resource_store;
+    std::vector<std::int32_t> out{store.command_owner(row), static_cast<std::int32_t>(store.owner_generation(owner))};
+    for (auto [by_owner, by_row] : {std::pair{&s::owner_command_paint_row, &s::command_paint_row},
+                                    {&s::owner_command_image_row, &s::command_image_row},
+                                    {&s::owner_command_glyph_row, &s::command_glyph_row},
+                                    {&s::owner_command_clip_row, &s::command_clip_row},
+                                    {&s::owner_command_transform_row, &s::command_transform_row}}) {
+      out.push_back((store.*by_owner)(owner, j)), out.push_back((store.*by_row)(row));
+    }
+    return out;
   };
-  auto command_rows = [&](std::int32_t row) {
-    return std::vector<std::int32_t>{store.command_paint_row(row), store.command_image_row(row),
-                                     store.command_glyph_row(row), store.command_clip_row(row),
-                                     store.command_transform_row(row)};
-  };
-  const std::vector<std::int32_t> none(5, -1);
-  EXPECT_EQ(owner_rows(0, 0), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
-  EXPECT_EQ(command_rows(1), (std::vector<std::int32_t>{6, 7, 8, 9, 10}));
-  EXPECT_EQ(owner_rows(0, 1), none);     // past the owner's own commands
-  EXPECT_EQ(store.command_owner(1), 2);  // overwriting keeps the owner row
-  EXPECT_EQ(store.owner_generation(0), 3u);
+  EXPECT_EQ(rows(0, 0, 1), (std::vector{2, 3, 1, 6, 2, 7, 3, 8, 4, 9, 5, 10}));      // overwriting keeps the owner row
+  EXPECT_EQ(rows(0, 1, 0), (std::vector{0, 3, -1, 1, -1, 2, -1, 3, -1, 4, -1, 5}));  // past the owner's commands
   for (std::int32_t bad : {-1, 2, INT32_MAX}) {
-    EXPECT_EQ(store.command_owner(bad), -1);
-    EXPECT_EQ(command_rows(bad), none);
-    EXPECT_EQ(owner_rows(0, bad), none);
-    EXPECT_EQ(owner_rows(bad, 0), none);
-    EXPECT_EQ(store.owner_generation(bad), 0u);
-    EXPECT_TRUE(orvi::paints_equal(store.read_paint_row(bad), {}));
-    EXPECT_TRUE(orvi::images_equal(store.read_image_row(bad), {}));
-    EXPECT_TRUE(orvi::glyphs_equal(store.read_glyph_row(bad), {}));
-    EXPECT_TRUE(orvi::clips_equal(store.read_clip_row(bad), {}));
-    EXPECT_TRUE(orvi::transforms_equal(store.transform_at(orvi::staging_state{}, bad), {}));
+    EXPECT_EQ(rows(bad, 0, bad), (std::vector{-1, 0, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1})) << bad;
+    EXPECT_EQ(rows(0, bad, bad), (std::vector{-1, 3, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1})) << bad;
+    EXPECT_EQ(paint_record_text(store.read_paint_row(bad)) + image_record_text(store.read_image_row(bad)) +
+                  glyph_record_text(store.read_glyph_row(bad)) + clip_record_text(store.read_clip_row(bad)) +
+                  transform_record_text(store.transform_at(staging_state{}, bad)),
+              paint_record_text({}) + image_record_text({}) + glyph_record_text({}) + clip_record_text({}) +
+                  transform_record_text({}));
   }
-}
-
-// Replaces two steps, to show the store reaches them through its table.
-struct overriding_store : retained_resource_store {
-  using retained_resource_store::retained_resource_store;
-  std::uint32_t entry_count() override { return 42; }
-  std::int32_t index_get(orvi::preflight_result& result, const text&) override {
-    ++result.index_probes;
-    return 77;
-  }
-  orvi::paint_record read_paint_row(std::int32_t) override { return {.id = "replaced"}; }
-};
-
-TEST(StoreDiagnostics, DerivedStoreReplacesStepsThatOtherOperationsReach) {
-  overriding_store store("main");
-  store.append_paint_row({.id = "p"});
-  EXPECT_EQ(store.store_diagnostics_text(), diagnostics("main", "open", {0, 42, 0, 0, 0, 0, 0, 0, 0}));
-  orvi::staging_state staging = orvi::make_staging_state(1);
-  orvi::preflight_result result = orvi::make_preflight_result("o", 1);
-  EXPECT_EQ(store.find_clip_index(result, staging, "anything"), 77);
-  EXPECT_EQ(store.find_owner_binding_counted(result, "anything"), 77);
-  EXPECT_EQ(result.index_probes, 2u);
-  EXPECT_EQ(store.paint_at(staging, 0).id, "replaced");
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #include <array>
 #include <functional>
 
-#include "admission_test_support.hpp"
+#include "tests/retained/store/store_test_support.hpp"
 
-using namespace admission_test;
+using namespace store_test;
 
 namespace {
 
@@ -14,7 +14,7 @@ owner_fragment first(owner_fragment f, std::function<void(render_command_record&
   change(f.commands[0]);
   return f;
 }
-resource_delta delta(std::function<void(resource_delta&)> change) {
+resource_delta edited(std::function<void(resource_delta&)> change) {
   resource_delta d = none;
   change(d);
   return d;
@@ -23,7 +23,7 @@ resource_delta delta(std::function<void(resource_delta&)> change) {
 // Owner a holds 10, 15 and 20, drawing img@3 at 10; b to e follow at 31..34,
 // so the store is at revision 5.
 struct owner_admission : ::testing::Test {
-  fingerprint_store s{"main"};
+  open_store s{"main"};
   const owner_fragment a1 = first(fragment("a", 1, {10, 15, 20}),
                                   [](auto& c) { c.kind = "image", c.resourceId = "img", c.imageGeneration = 3; });
   owner_fragment a2 = a1;
@@ -50,10 +50,10 @@ struct row {
 
 TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   const owner_fragment n = fragment("n", 1, {100});
-  const resource_delta q = delta([](auto&d) { d.paints = {paint("q")}; }),
-                       img4 = delta([](auto&d) { d.images = {image("img", 4)}; });
+  const resource_delta q = edited([](auto&d) { d.paints = {paint("q")}; }),
+                       img4 = edited([](auto&d) { d.images = {image("img", 4)}; });
   // 65536 stored resources, of every kind: accepted unchanged, counted.
-  const resource_delta copies = delta([](auto& d) {
+  const resource_delta copies = edited([](auto& d) {
     d = {"main", std::vector(65532, paint("p")), {image("img", 3)}, {glyph('a')}, {clip("c")}, {transform("t")}};
   });
   const std::uint32_t entries = s.entry_count(), payload = s.payload_total(), nodes = s.index_node_count();
@@ -61,7 +61,7 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   // clang-format off
   const std::vector<row> rows = {
     {1, n, none, "retained resource store stale revision: expected 4, current 5", {}, 4},
-    {1, n, delta([](auto& d) { d.surface = "other"; }), "retained resource delta surface does not match store"},
+    {1, n, edited([](auto& d) { d.surface = "other"; }), "retained resource delta surface does not match store"},
     {1, fragment("n", 0, {100}), none, "retained owner fragment requires bounded identity, positive generation, and source"},
     {0, n, none, "retained resource owner n requires an initial binding"},
     {0, a1, none, "retained resource owner a requires a newer fragment generation"},
@@ -69,7 +69,7 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
     {0, fragment("a", 2, {10, 15, 21}), none, "retained resource owner a must preserve its exact command range"},
     {0, first(a2, [](auto& c) { c.imageGeneration = 2; }), none, "retained resource owner a image img generation regressed from 3 to 2"},
     {0, first(a2, [](auto& c) { c.imageGeneration = 4; }), img4, ""},
-    {0, first(a2, [](auto& c) { c.resourceId = "other", c.imageGeneration = 1; }), delta([](auto& d) { d.images = {image("other", 1)}; }), ""},
+    {0, first(a2, [](auto& c) { c.resourceId = "other", c.imageGeneration = 1; }), edited([](auto& d) { d.images = {image("other", 1)}; }), ""},
     {1, fragment("a", 1, {200}), none, "retained resource owner a is already bound"},
     {1, fragment("n", 1, {20, 25}), none, "retained resource owner n command range overlaps a"},
     {1, fragment("n", 1, {21, 25}), none, ""},
@@ -77,8 +77,8 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
     {1, fragment("n", 1, {100, 101, 100}), none, "retained resource owner n command range overlaps n"},
     {1, fragment("n", 1, {5, 16, 6}), none, ""},
     {1, n, copies, ""},
-    {1, n, delta([&](auto& d) { d = copies, d.paints.push_back(paint("p")); }), "retained resource delta exceeds 65536 entries"},
-    {1, n, delta([](auto& d) { d.paints = {paint("q", -1), paint("p", 0)}, d.images = {image("img", 1)}; }), "render paint q requires RGBA channels from 0 through 255"},
+    {1, n, edited([&](auto& d) { d = copies, d.paints.push_back(paint("p")); }), "retained resource delta exceeds 65536 entries"},
+    {1, n, edited([](auto& d) { d.paints = {paint("q", -1), paint("p", 0)}, d.images = {image("img", 1)}; }), "render paint q requires RGBA channels from 0 through 255"},
     {1, n, q, "", [&](auto& st) { st.pending_paints.resize(65536 - entries - 1); }},
     {1, n, q, "retained resource store exceeds 65536 entries/commands or 64 MiB", [&](auto& st) { st.pending_paints.resize(65536 - entries); }},
     {0, a2, img4, "", [&](auto& st) { st.staged_payload = 67108864 - payload - 4; }},
@@ -128,8 +128,8 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   EXPECT_EQ(s.bind_owner(n, q, 5).message, "retained resource store stale revision: expected 5, current 6");
   EXPECT_EQ(s.bind_owner(n, q, 6).message, "retained resource owner n is already bound");
   s.close_store();
-  fingerprint_store invalid("");
-  for (fingerprint_store* t : {&s, &invalid}) {
+  open_store invalid("");
+  for (open_store* t : {&s, &invalid}) {
     EXPECT_EQ(t->bind_owner(n, none, 99).message, "retained resource store is not open");
   }
 }
@@ -138,7 +138,7 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
 // (the command limit exactly), two the command limit, and an update passes.
 // All owners but the first are written straight into the owner table.
 TEST(owner_admission_limits, OwnersAndCommandsAtTheirLimits) {
-  fingerprint_store s("main");
+  open_store s("main");
   ASSERT_TRUE(s.bind_owner(fragment("o", 1, {0, 1}), none, 0).ok);
   for (std::uint32_t k = 1; k < 4096; ++k) {
     owner_columns& o = s.owner_table;

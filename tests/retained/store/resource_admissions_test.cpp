@@ -5,9 +5,9 @@
 #include <functional>
 #include <random>
 
-#include "admission_test_support.hpp"
+#include "tests/retained/store/store_test_support.hpp"
 
-using namespace admission_test;
+using namespace store_test;
 
 namespace {
 
@@ -33,7 +33,7 @@ R with(R record, F R::*field, V value) {
 // The store holds p, img@3, glyph a, c and t; the overlay holds sp and si@5
 // as an earlier item of a batch would have staged them.
 struct admissions : ::testing::Test {
-  fingerprint_store s{"main"};
+  open_store s{"main"};
   staging_state staging = make_staging_state(1);
   void SetUp() override {
     const resource_delta stored{"main", {paint("p")}, {image("img", 3)}, {glyph('a')}, {clip("c")}, {transform("t")}};

@@ -71,33 +71,4 @@ canvas_window& open_plain_test_window() {
   return register_and_show(std::move(window));
 }
 
-int run_peer_process(const std::wstring& program, const std::wstring& arguments) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring directory(path, length);
-  directory.resize(directory.find_last_of(L"\\/") + 1);
-  std::wstring command = L"\"" + directory + program + L"\" " + arguments;
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return -1;
-  }
-  int result = -1;
-  for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() <= deadline;) {
-    if (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 50, QS_ALLINPUT) == WAIT_OBJECT_0) {
-      DWORD code = 0;
-      GetExitCodeProcess(process.hProcess, &code);
-      result = static_cast<int>(code);
-      break;
-    }
-    pump_window_messages();
-  }
-  if (result == -1) TerminateProcess(process.hProcess, 99);  // timed out
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return result;
-}
-
 }  // namespace orvi::testing

@@ -1,13 +1,10 @@
 // Test support for real windows under Wine: opening canvas windows the way the
-// program's opener does, and running a second process while this thread keeps
-// answering its window messages.
+// program's opener does.
 #pragma once
 
 #include "host/canvas_window.hpp"
 
 #include <windows.h>
-
-#include <string>
 
 namespace orvi::testing {
 
@@ -18,9 +15,5 @@ canvas_window& open_gl_test_window(int client_width, int client_height, bool str
 
 // A shown canvas window without GL, registered and open.
 canvas_window& open_plain_test_window();
-
-// Runs "<this program's directory>\<program> <arguments>", dispatching this
-// thread's messages until it ends; its exit code, or -1 on failure or timeout.
-int run_peer_process(const std::wstring& program, const std::wstring& arguments);
 
 }  // namespace orvi::testing

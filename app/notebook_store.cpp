@@ -14,11 +14,6 @@ notebook_store::notebook_store(passkey, const text& directory_text) : directory(
   if (!database.open) status = database.status;
 }
 
-void notebook_store::reopen(const char* done) {
-  database = open_store(directory);
-  status = database.open ? text(done) : database.status;
-}
-
 bool notebook_store::save(text key, text value) {
   if (key.empty() || key.size() > MAX_NOTEBOOK_KEY_BYTES) {
     status = "Use a key of 1 to 120 bytes";
@@ -28,12 +23,18 @@ bool notebook_store::save(text key, text value) {
     status = database.status;
     return false;
   }
-  if (store_put(database, key, value) && commit_store(database)) {
-    status = format_placeholders("Saved / commit {0}", {std::to_string(database.generation)});
-    return true;
+  if (!store_put(database, key, value) || !commit_store(database)) {
+    // Drops what the failed attempt left in memory. A commit that failed after
+    // forcing its write-ahead copy is completed here, and then it is saved.
+    database = open_store(directory);
+    const store_lookup stored = store_get(database, key);
+    if (!database.open || !stored.found || stored.value != value) {
+      status = database.open ? text("Commit failed. Reopened durable data.") : database.status;
+      return false;
+    }
   }
-  reopen("Commit failed. Reopened durable data.");
-  return false;
+  status = format_placeholders("Saved / commit {0}", {std::to_string(database.generation)});
+  return true;
 }
 
 bool notebook_store::delete_key(text key) {
@@ -45,14 +46,15 @@ bool notebook_store::delete_key(text key) {
   entry.deleted = 1;
   database.dirty = 1;
   const bool committed = commit_store(database);
-  if (committed) {
-    // The deletion is durable whatever the reopen finds.
-    database = open_store(directory);
+  // Read back from disk, which also drops the tombstone. A commit that failed
+  // after forcing its write-ahead copy is completed here, and then it is deleted.
+  database = open_store(directory);
+  if (committed || (database.open && !store_get(database, key).found)) {
     status = "Deleted";
-  } else {
-    reopen("Delete failed. Reopened durable data.");
+    return true;
   }
-  return committed;
+  status = database.open ? text("Delete failed. Reopened durable data.") : database.status;
+  return false;
 }
 
 }  // namespace orvi

@@ -25,19 +25,16 @@ class notebook_store {
   notebook_store& operator=(const notebook_store&) = delete;
   virtual ~notebook_store() = default;
 
-  // Puts and commits at once; on failure the database is read back from disk.
+  // Puts and commits at once; on failure the database is read back from disk,
+  // and the result and status tell whether the disk holds the value.
   virtual bool save(text key, text value);
-  // Marks the key deleted, commits, and reads the database back from disk.
+  // Marks the key deleted, commits, and reads the database back from disk;
+  // the result and status tell whether the disk still holds the key.
   virtual bool delete_key(text key);
 
   text directory;
   store_record database;
   text status = "Ready";
-
- private:
-  // Replaces the database with what is on disk; says so with `done`, or with
-  // the open's failure message when the directory no longer opens.
-  void reopen(const char* done);
 };
 
 }  // namespace orvi

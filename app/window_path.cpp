@@ -208,10 +208,11 @@ bool run_notebook_frame(notebook_store& store, notebook_fields& fields, const te
                         frame_loop_state& state) {
   const bool down = mouse_button_down("LEFT");
   // A press and release inside one frame never shows in the poll, but the
-  // window stamps every press. Pumping right after the poll stamps the press
-  // the poll saw in this frame, so one press never clicks twice.
+  // window stamps every left press. Pumping right after the poll stamps the
+  // press the poll saw in this frame, so one press never clicks twice. Other
+  // buttons, touch and pen are no click.
   pump_window_messages();
-  const std::uint64_t press = last_press_sequence();
+  const std::uint64_t press = last_left_press_sequence();
   const bool new_press = press != state.seen_press;
   state.seen_press = press;
   frame_input input;
@@ -219,8 +220,8 @@ bool run_notebook_frame(notebook_store& store, notebook_fields& fields, const te
   const canvas_window* main = open_main_window();
   if (new_press && main) {
     // The press acts where it happened, even if the pointer has moved on.
-    input.mouse_x = static_cast<std::int32_t>(main->last_press.client_x);
-    input.mouse_y = static_cast<std::int32_t>(main->last_press.client_y);
+    input.mouse_x = static_cast<std::int32_t>(main->last_left_press.client_x);
+    input.mouse_y = static_cast<std::int32_t>(main->last_left_press.client_y);
   } else if (input.click) {
     input.mouse_x = mouse_x();
     input.mouse_y = mouse_y();
@@ -240,7 +241,7 @@ bool run_notebook_frame(notebook_store& store, notebook_fields& fields, const te
 }
 
 void run_frame_loop(notebook_store& store, notebook_fields& fields, const text& directory) {
-  frame_loop_state state{false, last_press_sequence()};
+  frame_loop_state state{false, last_left_press_sequence()};
   for (;;) {
     pump_window_messages();
     if (!open_main_window()) return;

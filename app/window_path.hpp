@@ -13,7 +13,7 @@ void open_canvas_window();
 
 struct frame_loop_state {
   bool button_was_down = false;
-  std::uint64_t seen_press = 0;  // the window's last-press sequence already acted on
+  std::uint64_t seen_press = 0;  // the window's last left-press sequence already acted on
 };
 
 // One frame's input, actions and drawing, without the pacing sleep. False

@@ -130,6 +130,8 @@ struct canvas_window {
   std::array<std::uint64_t, 8> event_args{};
   pointer_sample pointer;
   press_record last_press;
+  // The last press of the left mouse button alone: the one press a click is made of.
+  press_record last_left_press;
   std::uint64_t touch_points = 0;
   std::string dropped_path;
   std::uint64_t modifier_mask = 0;

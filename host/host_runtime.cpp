@@ -166,8 +166,9 @@ std::uint32_t register_canvas_window(std::unique_ptr<canvas_window> window) {
 void close_canvas_window(std::uint32_t id) {
   auto& runtime = get_host_runtime();
   std::vector<std::uint32_t> children;
+  // Parent id 0 means no parent: windows without one are nobody's children.
   for (auto& [child_id, entry] : runtime.registry) {
-    if (entry && entry->parent_id == id && entry->window != nullptr) children.push_back(child_id);
+    if (id != 0 && entry && entry->parent_id == id && entry->window != nullptr) children.push_back(child_id);
   }
   std::sort(children.begin(), children.end());
   for (std::uint32_t child_id : children) {

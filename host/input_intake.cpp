@@ -22,9 +22,9 @@ std::uint64_t modifier_bit(std::uint32_t virtual_key) {
   }
 }
 
-bool is_high_surrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-bool is_control(std::uint32_t code_point) { return code_point < 32 || code_point == 127; }
+bool is_high_surrogate(std::uint64_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(std::uint64_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool is_control(std::uint64_t code_point) { return code_point < 32 || code_point == 127; }
 
 // UTF-8 bytes of a scalar value (not a surrogate, at most 0x10FFFF).
 std::string encode_utf8(std::uint32_t c) {
@@ -47,7 +47,7 @@ std::string encode_utf8(std::uint32_t c) {
   return bytes;
 }
 
-bool is_scalar_value(std::uint32_t c) { return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF); }
+bool is_scalar_value(std::uint64_t c) { return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF); }
 
 }  // namespace
 
@@ -71,9 +71,9 @@ void handle_key_event(canvas_window& window, WPARAM virtual_key, LPARAM second, 
   stamp_window_event(window, down ? event_key_down : event_key_up);
 }
 
-void handle_char_input(canvas_window& window, std::uint32_t unit) {
+void handle_char_input(canvas_window& window, std::uint64_t unit) {
   if (is_high_surrogate(unit)) {
-    window.pending_high_surrogate = unit;
+    window.pending_high_surrogate = static_cast<std::uint32_t>(unit);
     return;
   }
   if (is_low_surrogate(unit)) {
@@ -86,9 +86,9 @@ void handle_char_input(canvas_window& window, std::uint32_t unit) {
   append_text_input(window, unit);
 }
 
-void append_text_input(canvas_window& window, std::uint32_t code_point) {
+void append_text_input(canvas_window& window, std::uint64_t code_point) {
   if (is_control(code_point) || !is_scalar_value(code_point)) return;
-  const std::string bytes = encode_utf8(code_point);
+  const std::string bytes = encode_utf8(static_cast<std::uint32_t>(code_point));
   if (window.typed_text.size() + bytes.size() > pending_text_limit) return;
   window.typed_text += bytes;
   window.typed_count += 1;

@@ -28,9 +28,9 @@ void handle_raw_input(HRAWINPUT input);
 void handle_key_event(canvas_window& window, WPARAM virtual_key, LPARAM second, bool down);
 
 // One UTF-16 unit of typed text; surrogate halves are paired here.
-void handle_char_input(canvas_window& window, std::uint32_t unit);
+void handle_char_input(canvas_window& window, std::uint64_t unit);
 // Appends a code point to typed_text when it is printable and fits.
-void append_text_input(canvas_window& window, std::uint32_t code_point);
+void append_text_input(canvas_window& window, std::uint64_t code_point);
 // The preedit's appender: drops control code points and any code point that
 // would take the text past 512 bytes. True when appended.
 bool append_utf8_code_point(std::string& text, std::uint32_t code_point);

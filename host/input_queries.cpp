@@ -33,9 +33,9 @@ bool key_pressed_by_name(std::string_view name) {
   return true;
 }
 
-std::uint64_t last_press_sequence() {
+std::uint64_t last_left_press_sequence() {
   const canvas_window* window = resolve_current_window();
-  return window != nullptr ? window->last_press.sequence : 0;
+  return window != nullptr ? window->last_left_press.sequence : 0;
 }
 
 }  // namespace orvi

@@ -17,10 +17,10 @@ std::int32_t mouse_y();
 // not in the foreground, or no pending press. Never raises.
 bool key_pressed_by_name(std::string_view name);
 
-// Sequence of the current window's last press (left or right button, touch or
-// pen), 0 without a window. A loop that polls the button once per frame
-// compares it with the value it saw last to catch a press that began and ended
-// between two frames. Does not pump messages.
-std::uint64_t last_press_sequence();
+// Sequence of the current window's last left-button press, 0 without a
+// window. A loop that polls the left button once per frame compares it with
+// the value it saw last to catch a press that began and ended between two
+// frames. Does not pump messages.
+std::uint64_t last_left_press_sequence();
 
 }  // namespace orvi

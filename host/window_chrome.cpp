@@ -129,8 +129,8 @@ std::optional<LRESULT> chrome_button_down(canvas_window& window, LPARAM second) 
   auto& p = platform();
   POINT cursor{};
   RECT outer{};
-  p.get_cursor_pos(&cursor);
-  p.get_window_rect(window.window, &outer);
+  // A drag measured from zeros would throw the window to the screen origin.
+  if (!p.get_cursor_pos(&cursor) || !p.get_window_rect(window.window, &outer)) return 0;
   window.resize_drag = 1;
   window.drag_edge = static_cast<std::uint32_t>(hit);
   window.drag_start_cursor = {cursor.x, cursor.y};

@@ -233,14 +233,15 @@ LRESULT registered_message(canvas_window& window, HWND handle, UINT message, WPA
     case WM_SYSKEYUP:
       handle_key_event(window, first, second, false);
       return 0;
+    // The whole parameter goes on: cut to 32 bits, 0x100000041 would type "A".
     case WM_CHAR:
     case WM_IME_CHAR:
-      handle_char_input(window, static_cast<std::uint32_t>(first));
+      handle_char_input(window, first);
       return 0;
     case WM_UNICHAR:
       if (first == no_character) return 1;
       window.pending_high_surrogate = 0;
-      append_text_input(window, static_cast<std::uint32_t>(first));
+      append_text_input(window, first);
       return 0;
     case WM_IME_STARTCOMPOSITION:
       begin_preedit(window);
@@ -260,7 +261,9 @@ LRESULT registered_message(canvas_window& window, HWND handle, UINT message, WPA
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP: {
       const bool down = message == WM_LBUTTONDOWN;
+      const std::uint64_t seen = window.last_press.sequence;
       mouse_event(window, down ? event_pointer_press : event_pointer_release, first, second);
+      if (window.last_press.sequence != seen) window.last_left_press = window.last_press;
       if (window.client_chrome != 0) {
         const auto handled = down ? chrome_button_down(window, second) : chrome_button_up(window, second);
         if (handled) return *handled;

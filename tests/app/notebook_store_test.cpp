@@ -96,6 +96,32 @@ TEST(NotebookStore, FailedCommitsReadTheDiskBack) {
   }
 }
 
+// A commit that fails at its rename, after forcing its write-ahead copy, is
+// completed by the reopen: then it reports success. When the reopen cannot
+// complete it either, the open's message shows.
+TEST(NotebookStore, ACommitTheReopenCompletesIsReportedDone) {
+  static int failing_renames;
+  for (const bool deleting : {false, true}) {
+    for (const int renames : {1, 1000}) {
+      SCOPED_TRACE(::testing::Message() << (deleting ? "delete" : "save") << ", failing renames " << renames);
+      temp_dir tmp;
+      const auto store = open_notebook_store(tmp.str());
+      ASSERT_TRUE(store->save("k", "1"));
+      file_ops_guard guard;
+      failing_renames = renames;
+      active_store_file_ops().replace_file = [](const std::filesystem::path& from, const std::filesystem::path& to) {
+        return failing_renames-- <= 0 && platform_store_file_ops().replace_file(from, to);
+      };
+      const bool completed = renames == 1;
+      EXPECT_EQ(deleting ? store->delete_key("k") : store->save("k", "2"), completed);
+      EXPECT_EQ(store->status, !completed ? "write-ahead recovery could not promote the durable snapshot"
+                               : deleting ? "Deleted"
+                                          : "Saved / commit 2");
+      EXPECT_EQ(store_get(store->database, "k").value, deleting ? "" : "2");
+    }
+  }
+}
+
 TEST(NotebookStore, ReopenErrorsPassAndKeepTheOldDatabase) {
   temp_dir tmp;
   const auto store = open_notebook_store(tmp.str());

@@ -165,9 +165,16 @@ TEST(NotebookWindow, ClicksShortAndHeld) {
   temp_dir dir;
   notebook_session app(dir);
   ASSERT_NE(app.window, nullptr);
+  // The right button clicks nothing: not a row, not Delete, not Save.
+  for (const ui_rect& target : {row_click_rect(1), DELETE_BUTTON, SAVE_BUTTON}) {
+    click(app.window, center_x(target), center_y(target), 40, MOUSEEVENTF_RIGHTDOWN);
+    settle(app.window);
+  }
+  EXPECT_EQ(pixel_at(app.window, 300, row_rect(0).y + 3), as_rgb(PRIMARY)) << "welcome, still the key field's";
+  EXPECT_EQ(pixel_at(app.window, 300, row_rect(1).y + 3), as_rgb(SECONDARY)) << "next";
   // Presses far shorter than a frame still click.
-  for (int i = 0; i < 5; ++i) {
-    click(app.window, center_x(SAVE_BUTTON), center_y(SAVE_BUTTON), 0);
+  for (DWORD hold : {0, 0, 0, 0, 20}) {
+    click(app.window, center_x(SAVE_BUTTON), center_y(SAVE_BUTTON), hold);
     settle(app.window);
   }
   settle(app.window);
@@ -175,7 +182,9 @@ TEST(NotebookWindow, ClicksShortAndHeld) {
   click(app.window, center_x(SAVE_BUTTON), center_y(SAVE_BUTTON), 400);
   settle(app.window);
   EXPECT_EQ(app.escape(), 0u);
-  EXPECT_EQ(read_back(dir).generation, 2 + 5 + 1);
+  const store_record saved = read_back(dir);
+  EXPECT_EQ(saved.generation, 2 + 5 + 1);
+  EXPECT_EQ(live_entry_count(saved), 2);
 }
 
 TEST(NotebookWindow, OnlyEightRowsAndARestartShowsTheRecords) {

@@ -179,10 +179,14 @@ TEST_F(HostRuntime, ClosingChoosesTheMainWindowIfUsableOrNone) {
   const std::uint32_t other = open_fake_window();
   auto& runtime = get_host_runtime();
   runtime.main_window_id = main;
-  runtime.current_window_id = 9;  // unknown ids are closed like any other
-  close_canvas_window(9);
-  EXPECT_EQ(runtime.current_window_id, main);
-  EXPECT_EQ(call_log().back(), "make_current 201 301");
+  // Unknown ids are closed like any other; 0, no window's parent, closes none.
+  for (const std::uint32_t id : {9u, 0u}) {
+    runtime.current_window_id = id;
+    close_canvas_window(id);
+    EXPECT_EQ(runtime.current_window_id, main) << id;
+    EXPECT_EQ(call_log().back(), "make_current 201 301") << id;
+    EXPECT_EQ(find_canvas_window(other)->open, 1) << id;
+  }
 
   runtime.current_window_id = other;
   find_canvas_window(main)->gl_context = nullptr;

@@ -43,11 +43,11 @@ TEST_F(RealInput, AShortClickIsRecordedAndTheCursorReadInClientPixels) {
   testing::move_mouse(window().window, 50, 60);
   EXPECT_TRUE(pump_until([] { return mouse_x() == 50; }, 500));
   EXPECT_EQ(mouse_y(), 60);
-  const std::uint64_t before = last_press_sequence();
+  const std::uint64_t before = last_left_press_sequence();
   testing::click(window().window, 50, 60);
-  ASSERT_TRUE(pump_until([&] { return last_press_sequence() != before; }));
-  EXPECT_EQ(window().last_press.client_x, 50u);
-  EXPECT_EQ(window().last_press.client_y, 60u);
+  ASSERT_TRUE(pump_until([&] { return last_left_press_sequence() != before; }));
+  EXPECT_EQ(window().last_left_press.client_x, 50u);
+  EXPECT_EQ(window().last_left_press.client_y, 60u);
 }
 
 TEST_F(RealInput, InTheBackgroundTheCursorReadsMinusOneAndKeysAreKept) {

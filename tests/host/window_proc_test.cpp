@@ -85,6 +85,9 @@ TEST_F(Procedure, TypedTextKeepsItsLimitAndPairsSurrogates) {
             "a");
   EXPECT_EQ(send(WM_UNICHAR, 0xFFFF, 0), 1);
   EXPECT_EQ(send(WM_UNICHAR, 0x20AC, 0), 0);
+  // The whole parameter is the character: these are no "A".
+  send(WM_UNICHAR, 0x100000041, 0);
+  send(WM_CHAR, 0x100000041, 0);
   EXPECT_EQ(w.typed_text,
             "\xF0\x9F\x98\x80"
             "a"
@@ -171,6 +174,28 @@ POINT fake_cursor{0, 0};
 BOOL WINAPI fake_cursor_pos(POINT* point) {
   *point = fake_cursor;
   return TRUE;
+}
+BOOL WINAPI failing_cursor_pos(POINT*) { return FALSE; }
+BOOL WINAPI failing_window_rect(HWND, RECT*) { return FALSE; }
+
+// Without its start, a drag would be measured from zeros and throw the
+// window to the screen origin: it does not begin.
+TEST_F(Procedure, ResizeDragNeedsItsStartPositions) {
+  testing::scoped_platform scope;
+  w.client_chrome = 1;
+  for (const bool cursor_fails : {true, false}) {
+    RECT start, now;
+    GetWindowRect(w.window, &start);
+    fake_cursor = {start.left + 2, start.bottom - 2};
+    platform().get_cursor_pos = cursor_fails ? &failing_cursor_pos : &fake_cursor_pos;
+    platform().get_window_rect = cursor_fails ? &::GetWindowRect : &failing_window_rect;
+    send(WM_LBUTTONDOWN, MK_LBUTTON, point_param(2, static_cast<int>(w.client_height) - 2));
+    EXPECT_EQ(w.resize_drag, 0) << cursor_fails;
+    platform().get_cursor_pos = &fake_cursor_pos;
+    send(WM_MOUSEMOVE, MK_LBUTTON, point_param(10, 0));
+    GetWindowRect(w.window, &now);
+    EXPECT_TRUE(EqualRect(&now, &start)) << cursor_fails;
+  }
 }
 
 // Dragged from the bottom-left corner far past the minimum: the right and top

@@ -88,6 +88,17 @@ TEST(CommitStore, RefusedCommitsTouchNothing) {
   store_put(big_budget, "b", text(1048576, 'b'));
   EXPECT_FALSE(commit_store(big_budget));
   EXPECT_TRUE(list_dir(tmp.str()).empty());
+
+  // A store whose open failed still takes puts; its commit must not write
+  // over the snapshot that recovery may yet read.
+  const byte_vector junk = text_to_byte_vector("junk");
+  ASSERT_TRUE(write_file_bytes(tmp.file("store.cordvex"), junk));
+  store_record failed = open_store(tmp.str());
+  ASSERT_FALSE(failed.open);
+  ASSERT_TRUE(store_put(failed, "k", "v"));
+  EXPECT_FALSE(commit_store(failed));
+  EXPECT_EQ(file_bytes(tmp.file("store.cordvex")), junk);
+  EXPECT_EQ(list_dir(tmp.str()), SNAPSHOT_ONLY);
 }
 
 TEST(CommitStore, RoundTripUpToTheReadLimit) {
@@ -231,20 +242,24 @@ TEST(CommitStore, FailingStepsAreRecoveredOnOpen) {
 }
 
 TEST(OpenStore, OnlyNotFoundMeansAbsent) {
-  temp_dir tmp;
-  store_record store = open_store(tmp.str());
-  store_put(store, "k", "v");
-  ASSERT_TRUE(commit_store(store));
-
-  file_ops_guard guard;
-  active_store_file_ops().query_kind = [](const std::filesystem::path& path) {
-    return path.filename() == "store.cordvex" ? file_kind::unknown : query_file_kind(path);
-  };
-  // A snapshot whose type query fails is still read, not taken for absent.
-  EXPECT_EQ(store_get(open_store(tmp.str()), "k").value, "v");
-  // Where nothing can be read, the read error surfaces instead of an empty store.
-  std::filesystem::remove(*to_platform_path(tmp.file("store.cordvex")));
-  EXPECT_THROW(open_store(tmp.str()), tovi_runtime_exception);
+  // The snapshot or the write-ahead copy alone, whose type query fails.
+  static text queried;
+  for (const char* name : {"store.cordvex", "store.wal.cordvex"}) {
+    SCOPED_TRACE(name);
+    temp_dir tmp;
+    ASSERT_TRUE(write_file_bytes(tmp.file(name), encode_snapshot(make_store(tmp.str(), 1, {{"k", "v"}}))));
+    queried = name;
+    file_ops_guard guard;
+    active_store_file_ops().query_kind = [](const std::filesystem::path& path) {
+      return path.filename() == queried ? file_kind::unknown : query_file_kind(path);
+    };
+    // Still read, not taken for absent.
+    EXPECT_EQ(store_get(open_store(tmp.str()), "k").value, "v");
+    // Where nothing can be read, the read error surfaces instead of an empty store.
+    std::filesystem::remove(*to_platform_path(tmp.file("store.cordvex")));
+    std::filesystem::remove(*to_platform_path(tmp.file("store.wal.cordvex")));
+    EXPECT_THROW(open_store(tmp.str()), tovi_runtime_exception);
+  }
 }
 
 TEST(FileHelpers, ZeroBytePathsAreRefused) {

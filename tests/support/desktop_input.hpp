@@ -71,13 +71,14 @@ inline void move_mouse(HWND window, int x, int y) {
 }
 
 // A click held for `hold_ms`: the system sees the press whatever the length,
-// while a frame's poll of the button may not.
-inline void click(HWND window, int x, int y, DWORD hold_ms = 40) {
+// while a frame's poll of the button may not. `press` is the button's down
+// flag (left, right or middle); its up flag is the next bit.
+inline void click(HWND window, int x, int y, DWORD hold_ms = 40, DWORD press = MOUSEEVENTF_LEFTDOWN) {
   move_mouse(window, x, y);
   Sleep(20);
-  send_mouse(MOUSEEVENTF_LEFTDOWN);
+  send_mouse(press);
   Sleep(hold_ms);
-  send_mouse(MOUSEEVENTF_LEFTUP);
+  send_mouse(press << 1);
 }
 
 inline void press_key(WORD virtual_key) {

@@ -45,7 +45,7 @@ auto summary(const delayed_clipboard_state& s) {
 }
 
 TEST(DelayedClipboard, ReadThenEmptiedEmptiedUnreadAndOwnerDestroyed) {
-  canvas_window& window = testing::open_plain_test_window();
+  canvas_window& window = testing::open_test_window();
   auto& state = offer_delayed_text(window.window);
   render_delayed_clipboard_format(CF_TEXT);  // only Unicode text is rendered
   EXPECT_EQ(summary(state), std::make_tuple(0, 0u, 0u, 0u, 1, true));

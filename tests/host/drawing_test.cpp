@@ -25,7 +25,7 @@ namespace {
 using testing::rgb;
 
 canvas_window& window() {
-  static canvas_window& shared = testing::open_gl_test_window(200, 120, false);
+  static canvas_window& shared = testing::open_test_window(200, 120, testing::test_gl::legacy);
   return shared;
 }
 // Client (x, y), y downward, from the back buffer.

@@ -17,7 +17,7 @@ using testing::pump_until;
 
 // One window for the whole suite, opened on first use.
 canvas_window& window() {
-  static canvas_window& shared = testing::open_gl_test_window(320, 240);
+  static canvas_window& shared = testing::open_test_window(320, 240, testing::test_gl::strict_srgb);
   return shared;
 }
 

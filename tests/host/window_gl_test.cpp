@@ -20,7 +20,7 @@ namespace {
 constexpr GLenum gl_framebuffer_srgb = 0x8DB9;
 
 TEST(RealWindow, StrictProbeConfirmsThePipelineAndKeepsTheCurrentContext) {
-  canvas_window& window = testing::open_gl_test_window(200, 120);
+  canvas_window& window = testing::open_test_window(200, 120, testing::test_gl::strict_srgb);
   EXPECT_EQ(std::make_tuple(window.strict_srgb_format, window.srgb_pipeline, glIsEnabled(gl_framebuffer_srgb)),
             std::make_tuple(1, 1, GL_TRUE));
   // Probing for another window leaves this one's context current.
@@ -43,7 +43,8 @@ std::vector<std::array<GLubyte, 4>> colours_at_swap;
 // again, and the window's own size message swaps while it is shown.
 TEST(RealWindow, BackgroundReadsBackBeforeEachSwapWithAndWithoutTheSrgbPipeline) {
   for (const bool strict : {true, false}) {
-    canvas_window& window = testing::open_gl_test_window(200, 120, strict);
+    canvas_window& window =
+        testing::open_test_window(200, 120, strict ? testing::test_gl::strict_srgb : testing::test_gl::legacy);
     ASSERT_EQ(window.srgb_pipeline, strict ? 1 : 0);
     testing::scoped_platform guard;
     platform().swap_buffers = [](HDC dc) {
@@ -72,7 +73,7 @@ std::pair<int, int> lit_columns(const std::vector<GLubyte>& rgba, int top, int b
 // Every font slot is built; a space in the drawn text moves the text by the
 // font's own space advance.
 TEST(RealWindow, TenFontSlotsAndDrawnSpacesAdvanceTheText) {
-  canvas_window& window = testing::open_gl_test_window(300, 120);
+  canvas_window& window = testing::open_test_window(300, 120, testing::test_gl::strict_srgb);
   for (const auto& slot : window.fonts)
     EXPECT_TRUE(slot.list_base != 0 && slot.font != nullptr && glIsList(slot.list_base + 95));
   const ui_font_slot& font = window.fonts[6];  // 20 px, weight 400

@@ -22,7 +22,7 @@ namespace orvi {
 namespace {
 
 canvas_window& window() {
-  static canvas_window& shared = testing::open_plain_test_window();
+  static canvas_window& shared = testing::open_test_window();
   return shared;
 }
 // The window with its input state emptied, as each test starts.

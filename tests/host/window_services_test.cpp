@@ -32,8 +32,8 @@ edges virtual_screen() {
 }
 
 TEST(PointerLock, ConfinesOnlyWhenRequestedAndInFrontAndReleases) {
-  canvas_window& locked = testing::open_plain_test_window();
-  canvas_window& other = testing::open_plain_test_window();
+  canvas_window& locked = testing::open_test_window();
+  canvas_window& other = testing::open_test_window();
   host_runtime& runtime = get_host_runtime();
   runtime.pointer_lock_window = locked.window;
   runtime.relative_mode = 1;
@@ -64,7 +64,7 @@ TEST(PointerLock, ConfinesOnlyWhenRequestedAndInFrontAndReleases) {
 }
 
 TEST(AccessibilityEntry, NoNullProviderAndDestroyingAWindowClearsOnlyItsRecords) {
-  canvas_window& window = testing::open_plain_test_window();
+  canvas_window& window = testing::open_test_window();
   const std::uint32_t id = window.id;
   auto& bridge = get_accessibility_bridge();
   const std::uint64_t seen = bridge.get_object_messages;

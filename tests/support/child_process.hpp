@@ -53,27 +53,14 @@ class child_process {
 
   // The child's visible top-level window of this class, or null after `timeout_ms`.
   HWND wait_for_window(const wchar_t* class_name, DWORD timeout_ms = 20000) const {
-    struct search {
-      DWORD process;
-      const wchar_t* class_name;
-      HWND found;
-    } s{id_, class_name, nullptr};
-    for (const ULONGLONG deadline = GetTickCount64() + timeout_ms; !s.found && GetTickCount64() < deadline; Sleep(10)) {
-      EnumWindows(
-          [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<search*>(param);
-            DWORD owner = 0;
-            wchar_t name[128];
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s.process || !IsWindowVisible(window) || !GetClassNameW(window, name, 128) ||
-                std::wstring(name) != s.class_name)
-              return TRUE;
-            s.found = window;
-            return FALSE;
-          },
-          reinterpret_cast<LPARAM>(&s));
+    for (const ULONGLONG deadline = GetTickCount64() + timeout_ms; GetTickCount64() < deadline; Sleep(10)) {
+      for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, class_name, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == id_ && IsWindowVisible(window)) return window;
+      }
     }
-    return s.found;
+    return nullptr;
   }
 
   void kill() {

@@ -1,0 +1,130 @@
+#include "retained/model/admission.hpp"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace orvi {
+namespace {
+
+template <class R>
+using rows_of = std::vector<std::pair<void (*)(R&), text>>;
+
+// Row i of `ordered` breaks its own rule and every later rule (rows with the
+// same message are alternatives of one rule; its own change is made last): the
+// first broken rule must decide. Each row of `alone` is applied by itself.
+template <class R>
+void check_rules(text (*validate)(const R&), const R& valid, const rows_of<R>& ordered, const rows_of<R>& alone) {
+  EXPECT_EQ(validate(valid), "");
+  for (std::size_t i = 0; i < ordered.size() + alone.size(); ++i) {
+    R r = valid;
+    if (i >= ordered.size()) alone[i - ordered.size()].first(r);
+    for (std::size_t j = ordered.size(); j-- > i;) {
+      if (j == i || ordered[j].second != ordered[i].second) ordered[j].first(r);
+    }
+    EXPECT_EQ(validate(r), i < ordered.size() ? ordered[i].second : alone[i - ordered.size()].second) << "row " << i;
+  }
+}
+
+using image = render_image_record;
+const text rule1 = "render image requires id/content identity of at most 64 bytes and a source";
+const text p = "render image i{1} ";
+const text rule9 = p + "placeholder state requires nonresident empty payload metadata";
+void loading(image& r) { r.state = "loading", r.resident = false, r.sizeBytes = 0, r.payload = "", r.width = 300; }
+
+TEST(ImageAdmission, Rules) {
+  check_rules<image>(
+      validate_render_image,
+      {"i{1}", "image", 1, 1, 1, 4, "bgra8-hex", "srgb", "straight", "ready", true, "c", "00ff00FF", "s"},
+      {{[](image& r) { r.id.assign(65, 'x'); }, rule1},
+       {[](image& r) { r.contentIdentity = ""; }, rule1},
+       {[](image& r) { r.source = ""; }, rule1},
+       {[](image& r) { r.kind = "Image"; }, p + "requires kind=image, received Image"},
+       {[](image& r) { r.generation = 0; }, p + "requires a positive generation"},
+       {[](image& r) { r.generation = -1; }, p + "requires a positive generation"},
+       {[](image& r) { r.format = "{0}"; }, p + "format {0} is unsupported; admitted format is bgra8-hex"},
+       {[](image& r) { r.colorSpace = "SRGB"; },
+        p + "colorSpace SRGB is unsupported; admitted named SDR spaces are srgb, linear-srgb, display-p3, and rec2020"},
+       {[](image& r) { r.alphaMode = ""; }, p + "requires alphaMode=straight"},
+       {[](image& r) { r.state = "Ready"; }, p + "has unsupported state Ready"},
+       {[](image& r) { r.resident = false; }, p + "ready state requires resident pixels"},
+       {[](image& r) { r.width = 513; }, p + "dimensions must be within 1..512"},
+       {[](image& r) { r.height = INT_MAX; }, p + "dimensions must be within 1..512"},
+       {[](image& r) { r.sizeBytes = INT_MIN; }, p + "byte size must equal width*height*4 within 1048576 bytes"},
+       {[](image& r) { r.payload += "00"; }, p + "BGRA8 hex payload length must equal sizeBytes*2"},
+       {[](image& r) { r.payload[7] = 'g'; }, p + "BGRA8 payload contains a non-hexadecimal byte"}},
+      {{[](image& r) { r.id.assign(64, 'x'), r.contentIdentity.assign(64, 'c'); }, ""},
+       {[](image& r) { r.width = r.height = 512, r.sizeBytes = 1048576, r.payload.assign(2097152, 'f'); }, ""},
+       {[](image& r) { loading(r), r.height = 300; }, ""},
+       {[](image& r) { loading(r), r.state = "empty", r.width = r.height = 0; }, ""},
+       {[](image& r) { loading(r), r.state = "error"; }, ""},
+       {[](image& r) { loading(r), r.resident = true; }, rule9},
+       {[](image& r) { loading(r), r.sizeBytes = 4; }, rule9},
+       {[](image& r) { loading(r), r.payload = "0"; }, rule9},
+       {[](image& r) { loading(r), r.width = -1; }, rule9},
+       {[](image& r) { loading(r), r.height = INT_MIN; }, rule9}});
+}
+
+TEST(FragmentAdmission, BoundedRectangles) {
+  const std::tuple<std::int32_t, std::int32_t, std::int32_t, std::int32_t, bool> rows[] = {
+      {-1000000, 1000000, 0, 1000000, true},
+      {1000000, -1000000, 1000000, 0, true},
+      {-1000001, 0, 1, 1, false},
+      {0, 1000001, 1, 1, false},
+      {0, 0, -1, 1, false},
+      {INT_MAX, INT_MIN, INT_MAX, INT_MIN, false}};
+  for (const auto& [x, y, w, h, passes] : rows)
+    EXPECT_EQ(validate_bounded_rect(x, y, w, h, "{0} box"), passes ? "" : "{0} box exceeds bounded retained geometry");
+}
+
+using fragment = owner_fragment;
+const text f1 = "retained owner fragment requires bounded identity, positive generation, and source";
+const text q = "fragment card ";
+
+fragment card() {
+  fragment f{"card", 1, 0, 10, 10, 80, 80, 0, 0, 100, 100, {"s", "s", "s", "s", "s", "s"}, {}, "src"};
+  for (auto [owner, kind] : {std::pair{"card", "transformPush"}, {"card.title", "clipPush"}, {"card.", "clipPop"}}) {
+    f.commands.emplace_back().owner = owner;
+    f.commands.back().kind = kind;
+  }
+  f.commands.emplace_back(f.commands[0]).kind = "transformPop";
+  return f;
+}
+
+TEST(FragmentAdmission, Rules) {
+  check_rules<fragment>(
+      validate_owner_fragment, card(),
+      {{[](fragment& f) { f.id.assign(129, 'c'); }, f1},
+       {[](fragment& f) { f.source = ""; }, f1},
+       {[](fragment& f) { f.generation = 0; }, f1},
+       {[](fragment& f) { f.layoutX = 1000001; }, q + "layout bounds exceeds bounded retained geometry"},
+       {[](fragment& f) { f.inkHeight = -1; }, q + "ink bounds exceeds bounded retained geometry"},
+       {[](fragment& f) { f.layoutWidth = 0; }, q + "requires positive layout and ink bounds"},
+       {[](fragment& f) { f.layoutWidth = 95; }, q + "ink bounds must contain its layout bounds"},
+       {[](fragment& f) { f.dependencySignature.signatureText4 = ""; },
+        "fragment card: retained fragment dependency signature requires five nonempty keys and a source"},
+       {[](fragment& f) { f.commands.clear(); }, q + "requires 1..4096 commands"},
+       {[](fragment& f) { f.commands.resize(4097, f.commands[2]); }, q + "requires 1..4096 commands"},
+       {[](fragment& f) { f.commands[0].owner = "cardx"; }, q + "contains foreign command owner cardx"},
+       {[](fragment& f) { f.commands[1].owner = "card2.title"; }, q + "contains foreign command owner card2.title"},
+       {[](fragment& f) { f.commands[1].kind = "transformPush"; }, q + "contains an underflowing local stack"},
+       {[](fragment& f) { f.commands.pop_back(); }, q + "must balance transform and clip state locally"}},
+      {{[](fragment& f) { f.id.assign(128, 'c'), f.commands.assign(4096, {}), f.commands[0].owner = "x"; },
+        "fragment " + text(128, 'c') + " contains foreign command owner x"},
+       {[](fragment& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = -1000000, f.layoutWidth = f.inkWidth = 1000000; },
+        ""},
+       {[](fragment& f) { f.layoutX = f.inkX = f.layoutWidth = f.inkWidth = 1000000; }, ""},
+       {[](fragment& f) { f.inkX = f.inkWidth = 1000000, f.inkY = INT_MAX; },
+        q + "ink bounds exceeds bounded retained geometry"},
+       {[](fragment& f) {
+          f.layoutX = f.layoutY = f.inkX = f.inkY = 10, f.layoutWidth = f.layoutHeight = f.inkWidth = f.inkHeight = 1;
+        },
+        ""},
+       {[](fragment& f) { f.layoutHeight = 95; }, q + "ink bounds must contain its layout bounds"},
+       {[](fragment& f) { f.inkX = 11; }, q + "ink bounds must contain its layout bounds"},
+       {[](fragment& f) { f.inkY = 11; }, q + "ink bounds must contain its layout bounds"},
+       {[](fragment& f) { f.commands[0].kind = "transformPop"; }, q + "contains an underflowing local stack"}});
+}
+
+}  // namespace
+}  // namespace orvi

@@ -1,0 +1,76 @@
+#include "retained/model/index.hpp"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace orvi {
+namespace {
+
+TEST(IndexKeys, KeysAndLengthPrefixes) {
+  const std::pair<text, text> rows[] = {
+      {make_index_key("paint", "bg", 0), "5:paint:2:bg:0"},
+      {make_index_key("command-sequence", "", 42), "16:command-sequence:0::42"},
+      {make_index_key("binding", "a:{0}", INT_MIN), "7:binding:5:a:{0}:-2147483648"},
+      {length_prefixed_text("\xC3\xA9"), "2:\xC3\xA9"},
+      {length_prefixed_text(""), "0:"},
+  };
+  for (const auto& [actual, expected] : rows) EXPECT_EQ(actual, expected);
+}
+
+// A count below 1 is taken as 1 instead of dividing by zero. Past the counts in
+// use the product wraps modulo 2^32 and the remainder keeps its sign.
+TEST(IndexKeys, TextHash) {
+  const std::tuple<std::string_view, std::int32_t, std::int32_t> rows[] = {{"a", 8192, 562},
+                                                                           {"ab", 8192, 2164},
+                                                                           {"abc", 8192, 5879},
+                                                                           {"abc", 64, 55},
+                                                                           {"a b", 8192, 8155},
+                                                                           {"@/:-_.9Z", 1, 0},
+                                                                           {"", 1, 17},
+                                                                           {"", 8192, 17},
+                                                                           {"abc", 0, 0},
+                                                                           {"abc", INT_MIN, 0},
+                                                                           {"", 0, 17},
+                                                                           {"@aaaaa", INT_MAX, -1152418598},
+                                                                           {"zzzzzzz\xC3\xA9", INT_MAX, 670842645}};
+  for (const auto& [s, n, expected] : rows) EXPECT_EQ(hash_resource_text(s, n), expected) << s << " " << n;
+}
+
+TEST(IndexTable, ProbesCountTheNodesThatFindVisits) {
+  index_table table(64);
+  EXPECT_EQ(table.find("k"), -1);
+  table.assign("k", 3);
+  table.assign("k", 5);
+  EXPECT_EQ(table.node_count(), 1u);
+  std::vector<text> same_bucket;  // later keys of the bucket of "k"
+  for (int i = 0; same_bucket.size() < 3; ++i) {
+    if (table.bucket_of(std::to_string(i)) == table.bucket_of("k")) same_bucket.push_back(std::to_string(i));
+  }
+  table.assign(same_bucket[0], 7);
+  table.assign(same_bucket[1], 4294967295u);
+  EXPECT_EQ(table.probes(), 0u);
+  // The key added last is visited first; a miss walks the whole chain.
+  const std::tuple<text, std::int32_t, std::uint32_t> finds[] = {
+      {same_bucket[1], -1, 1}, {same_bucket[0], 7, 3}, {"k", 5, 6}, {same_bucket[2], -1, 9}};
+  for (const auto& [key, value, probes] : finds) {
+    EXPECT_EQ(table.find(key), value);
+    EXPECT_EQ(table.probes(), probes) << key;
+  }
+}
+
+TEST(IndexTable, BucketsStayInRangeForEveryCount) {
+  // The empty text hashes to 17 unreduced, past the last bucket of a table of
+  // 17 or fewer; a count below 1 gives one bucket.
+  for (std::int32_t n : {INT_MIN, 0, 1, 5, 17, 18}) {
+    index_table table(n);
+    EXPECT_EQ(table.bucket_of(""), 17 % std::max(n, 1));
+    EXPECT_EQ(table.find(""), -1);
+    table.assign("", 9);
+    table.assign("a b", 1);
+    EXPECT_EQ(std::make_pair(table.find(""), table.find("a b")), std::make_pair(9, 1));
+  }
+}
+
+}  // namespace
+}  // namespace orvi

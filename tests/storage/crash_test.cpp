@@ -34,12 +34,6 @@ void prepare_old_state(const text& dir) {
   }
 }
 
-std::vector<byte_vector> contents(const text& dir) {
-  std::vector<byte_vector> all;
-  for (const auto& f : list_dir(dir)) all.push_back(testing::file_bytes(dir + "/" + f));
-  return all;
-}
-
 // Asserts that the directory opens to the whole old or the whole new state,
 // leaving only the snapshot, and that a second open changes nothing; returns
 // whether it was the new one.
@@ -50,10 +44,13 @@ bool expect_whole_state(const text& dir) {
   EXPECT_EQ(first.generation, is_new ? 3 : 2);
   EXPECT_EQ(store_get(first, "k").value, is_new ? "new" : "old");
   EXPECT_EQ(store_get(first, "added").value, is_new ? "with the new value" : "");
-  EXPECT_EQ(list_dir(dir), std::vector<text>{"store.cordvex"});
-  const auto settled = contents(dir);
+  const std::vector<text> only_snapshot{"store.cordvex"};
+  EXPECT_EQ(list_dir(dir), only_snapshot);
+  const byte_vector settled = testing::file_bytes(snapshot_path(dir));
   EXPECT_EQ(open_store(dir).generation, first.generation);
-  EXPECT_EQ(contents(dir), settled) << "a second open changed the files";
+  EXPECT_EQ(std::make_tuple(list_dir(dir), testing::file_bytes(snapshot_path(dir))),
+            std::make_tuple(only_snapshot, settled))
+      << "a second open changed the files";
   return is_new;
 }
 

@@ -16,7 +16,7 @@ TEST(EnsureDirectory, RefusedTexts) {
         text("/?"
              "?/C:/data"),
         text("\\\\??\\C:\\data"), text("\\\\"), text("\\\\server"), text("//server/"), text("\\\\server\\\\share"),
-        text("//\\share")})
+        text("//\\share"), text("\\\\\\a\\b")})
     EXPECT_TRUE(is_refused_directory_text(path)) << path.substr(0, 40);
   for (const text& path :
        {text("data/notebook"), text("C:\\data"), text("\\data"), text("\\a?\\x"), text("\\\\a?\\x"), text("\\?a\\"),

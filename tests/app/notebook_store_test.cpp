@@ -39,10 +39,10 @@ TEST(NotebookStore, StatusesOfOpenSaveAndDelete) {
   ASSERT_TRUE(write_file_bytes(tmp.file("file"), {}));
   const auto failed = open_notebook_store(tmp.file("file"));
   EXPECT_EQ(failed->status, "database directory is unavailable");
-  EXPECT_FALSE(failed->save("k", "v"));
-  EXPECT_EQ(failed->status, "database directory is unavailable");
   EXPECT_FALSE(failed->delete_key("k"));
   EXPECT_EQ(failed->status, "Key does not exist");
+  EXPECT_FALSE(failed->save("k", "v"));
+  EXPECT_EQ(failed->status, "database directory is unavailable");
 
   const auto store = open_notebook_store(tmp.file("db"));
   EXPECT_EQ(store->status, "Ready");

@@ -22,7 +22,7 @@ frame_input click_on(const ui_rect& r, bool press = true, bool tab = false) {
 TEST(EditTextField, WholeCharactersWithinTheLimit) {
   // Characters of every length at the edges of their ranges, then control bytes.
   // clang-format off
-  const text characters[] = {"a", "~", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEF\xBF\xBF",
+  const text characters[] = {" ", "~", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80", "\xED\x9F\xBF", "\xEF\xBF\xBF",
                              "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF", "\t", "\x7F", "\x01"};
   // clang-format on
   std::mt19937 rng(18);
@@ -96,6 +96,17 @@ TEST(NotebookFrame, ButtonsAndRows) {
   EXPECT_EQ(store->status, "Deleted");
   EXPECT_EQ(visible_rows(store->database)[0]->key, "k0") << "rows follow the reopened list";
   EXPECT_EQ(visible_rows(store->database)[7]->key, "k7");
+}
+
+TEST(NotebookFrame, StylesAndButtonColours) {
+  EXPECT_EQ(std::make_tuple(body_style(149), body_style(150)), std::make_tuple(250, 330));
+  for (const auto& [primary, hovered, want] : {std::tuple{true, false, PRIMARY},
+                                               {true, true, PRIMARY_HOVER},
+                                               {false, false, SECONDARY},
+                                               {false, true, SECONDARY_HOVER}}) {
+    const ui_color got = button_color(primary, hovered);
+    EXPECT_EQ(std::tie(got.r, got.g, got.b), std::tie(want.r, want.g, want.b)) << primary << hovered;
+  }
 }
 
 TEST(NotebookFrame, SeedingAndStartValues) {

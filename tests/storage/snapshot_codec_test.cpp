@@ -90,6 +90,12 @@ TEST(SnapshotCodec, ExampleFileByteForByteAndHelpers) {
 
   EXPECT_EQ(snapshot_checksum({1, 2, 3}, -5), 0x0CE942FA);                      // a negative length reads nothing
   EXPECT_EQ(snapshot_checksum({1, 2, 3}, 9), snapshot_checksum({1, 2, 3}, 3));  // nor past the end
+  byte_vector fields;
+  for (std::int32_t n : {0, -1, 5, INT32_MAX, INT32_MIN}) write_zigzag_int32(fields, n);
+  write_entry_field(fields, "ab");
+  EXPECT_EQ(fields, ints({0, -1, 5, INT32_MAX, INT32_MIN}) + ints({2}) + raw("ab"));
+  EXPECT_EQ(std::make_tuple(read_zigzag_int32(fields, 12), read_zigzag_int32(fields, 16)),
+            std::make_tuple(INT32_MAX, INT32_MIN));
   EXPECT_EQ(byte_value(-128), 128);
   EXPECT_EQ(int_to_byte(0x1FF), -1);
 }

@@ -51,17 +51,12 @@ inline rgb pixel_at(HWND window, int x, int y) {
   return {GetRValue(c), GetGValue(c), GetBValue(c)};
 }
 
-inline void send_mouse(DWORD flags) {
+// One mouse event (flags only) or keyboard event through SendInput.
+inline void send_input(DWORD type, DWORD flags, WORD key = 0, WORD scan = 0) {
   INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags;
-  SendInput(1, &input, sizeof input);
-}
-
-inline void send_key(WORD virtual_key, DWORD flags = 0, WORD scan = 0) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki = {virtual_key, scan, flags, 0, 0};
+  input.type = type;
+  if (type == INPUT_MOUSE) input.mi.dwFlags = flags;
+  if (type == INPUT_KEYBOARD) input.ki = {key, scan, flags, 0, 0};
   SendInput(1, &input, sizeof input);
 }
 
@@ -76,15 +71,15 @@ inline void move_mouse(HWND window, int x, int y) {
 inline void click(HWND window, int x, int y, DWORD hold_ms = 40, DWORD press = MOUSEEVENTF_LEFTDOWN) {
   move_mouse(window, x, y);
   Sleep(20);
-  send_mouse(press);
+  send_input(INPUT_MOUSE, press);
   Sleep(hold_ms);
-  send_mouse(press << 1);
+  send_input(INPUT_MOUSE, press << 1);
 }
 
 inline void press_key(WORD virtual_key) {
-  send_key(virtual_key);
+  send_input(INPUT_KEYBOARD, 0, virtual_key);
   Sleep(20);
-  send_key(virtual_key, KEYEVENTF_KEYUP);
+  send_input(INPUT_KEYBOARD, KEYEVENTF_KEYUP, virtual_key);
   // A person's next key comes later; the program takes one counted press of
   // a key per frame.
   Sleep(30);
@@ -93,8 +88,8 @@ inline void press_key(WORD virtual_key) {
 // Types UTF-16 text as characters (not keys), as an input method would.
 inline void type_text(const std::wstring& s) {
   for (wchar_t unit : s) {
-    send_key(0, KEYEVENTF_UNICODE, unit);
-    send_key(0, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP, unit);
+    send_input(INPUT_KEYBOARD, KEYEVENTF_UNICODE, 0, unit);
+    send_input(INPUT_KEYBOARD, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP, 0, unit);
     Sleep(5);
   }
 }

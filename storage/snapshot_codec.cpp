@@ -140,13 +140,14 @@ store_record decode_snapshot(const byte_vector& bytes, const text& directory) {
 
   store_record store = new_empty_store(directory);
   store.generation = generation;
-  // Reserved up front so the views in `index` stay valid: keys never move. An
-  // entry takes at least 9 bytes, so a count the file cannot hold reserves no more.
+  // An entry takes at least 9 bytes, so a count the file cannot hold reserves no more.
   store.entries.reserve(std::min<std::int64_t>(count, (end - HEADER_BYTES) / MIN_ENTRY_BYTES));
   // While keys arrive strictly ascending, as the encoder writes them, a new key
   // cannot repeat an earlier one; the index is only built at the first key out
-  // of order.
-  std::unordered_map<std::string_view, std::size_t> index;
+  // of order. It maps a key's hash to entry positions, never into the entries,
+  // so it stays valid however the entries grow.
+  std::unordered_multimap<std::size_t, std::size_t> index;
+  const std::hash<std::string_view> hash_of;
   bool ascending = true;
 
   std::int64_t p = HEADER_BYTES;
@@ -175,15 +176,18 @@ store_record decode_snapshot(const byte_vector& bytes, const text& directory) {
       if (ascending) {
         ascending = false;
         index.reserve(store.entries.capacity());
-        for (std::size_t i = 0; i < store.entries.size(); ++i) index.emplace(store.entries[i].key, i);
+        for (std::size_t i = 0; i < store.entries.size(); ++i) index.emplace(hash_of(store.entries[i].key), i);
       }
       // store_put's effect with a hash lookup: a repeated key keeps its first
       // place and takes the last value.
-      if (const auto found = index.find(key); found != index.end()) {
-        store.entries[found->second].value = std::move(value);
+      const std::size_t hash = hash_of(key);
+      auto [at, last] = index.equal_range(hash);
+      while (at != last && store.entries[at->second].key != key) ++at;
+      if (at != last) {
+        store.entries[at->second].value = std::move(value);
       } else {
+        index.emplace(hash, store.entries.size());
         store.entries.push_back({std::move(key), std::move(value), 0});
-        index.emplace(store.entries.back().key, store.entries.size() - 1);
       }
     }
     p += key_length + LENGTH_BYTES + value_length;

@@ -7,41 +7,18 @@
 #include <cstring>
 #include <string>
 
-namespace {
-
-bool open_clipboard_patiently() {
-  for (int i = 0; i < 200; ++i) {
-    if (OpenClipboard(nullptr)) return true;
-    Sleep(10);
-  }
-  return false;
-}
-
-int expect_text(const char* expected) {
-  if (!open_clipboard_patiently()) return 4;
-  int result = 2;
-  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-    if (const auto* text = static_cast<const wchar_t*>(GlobalLock(data))) {
-      const std::wstring wanted(expected, expected + std::strlen(expected));
-      result = wanted == text ? 0 : 3;
-      GlobalUnlock(data);
-    }
+int main(int argc, char** argv) {
+  bool open = false;
+  for (int i = 0; i < 200 && !(open = OpenClipboard(nullptr)); ++i) Sleep(10);
+  if (!open) return 4;
+  int result = 64;
+  if (argc == 2 && std::strcmp(argv[1], "empty") == 0) result = EmptyClipboard() ? 0 : 5;
+  if (argc == 3 && std::strcmp(argv[1], "expect") == 0) {
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const auto* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    result = !text ? 2 : std::wstring(argv[2], argv[2] + std::strlen(argv[2])) == text ? 0 : 3;
+    if (text) GlobalUnlock(data);
   }
   CloseClipboard();
   return result;
-}
-
-int empty_clipboard() {
-  if (!open_clipboard_patiently()) return 4;
-  const bool emptied = EmptyClipboard() != FALSE;
-  CloseClipboard();
-  return emptied ? 0 : 5;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "expect") == 0) return expect_text(argv[2]);
-  if (argc == 2 && std::strcmp(argv[1], "empty") == 0) return empty_clipboard();
-  return 64;
 }

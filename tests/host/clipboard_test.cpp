@@ -5,90 +5,68 @@
 
 #include "host/host_runtime.hpp"
 #include "tests/host/test_window.hpp"
+#include "tests/support/child_process.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
+#include <tuple>
 
 namespace orvi {
 namespace {
 
 constexpr wchar_t offered[] = L"kept-on-the-clipboard";
 
-void offer_delayed_text(HWND owner) {
+delayed_clipboard_state& offer_delayed_text(HWND owner) {
   // Emptying first: the owner's own WM_DESTROYCLIPBOARD must come before the
   // offer is marked pending, or it would cancel it.
-  ASSERT_TRUE(OpenClipboard(owner));
-  ASSERT_TRUE(EmptyClipboard());
+  EXPECT_TRUE(OpenClipboard(owner) && EmptyClipboard());
   SetClipboardData(CF_UNICODETEXT, nullptr);
   CloseClipboard();
-
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(offered));
-  ASSERT_NE(memory, nullptr);
   std::memcpy(GlobalLock(memory), offered, sizeof(offered));
   GlobalUnlock(memory);
-
   auto& state = get_delayed_clipboard();
-  state = {};
-  state.prepared = memory;
-  state.owner = owner;
-  state.pending = 1;
+  state = {.pending = 1, .owner = owner, .prepared = memory};
+  return state;
 }
 
-// The peer's exit code: 0 when the clipboard holds the offered text, 2 when
-// it holds none.
-int peer_reads_offered_text() {
-  return testing::run_peer_process(L"host_clipboard_peer.exe", L"expect kept-on-the-clipboard");
+// The peer's exit code, this thread answering the clipboard's messages
+// meanwhile: for "expect", 0 when the clipboard holds the offered text, 2 when none.
+DWORD peer(const wchar_t* arguments) {
+  testing::child_process child(L"host_clipboard_peer.exe", arguments);
+  return child.wait(20000, true);
 }
-int peer_empties_clipboard() { return testing::run_peer_process(L"host_clipboard_peer.exe", L"empty"); }
+constexpr const wchar_t* read_text = L"expect kept-on-the-clipboard";
 
-TEST(DelayedClipboard, AnotherProcessReadsTheTextThenEmptiesTheClipboard) {
-  canvas_window& window = testing::open_plain_test_window();
-  offer_delayed_text(window.window);
-  auto& state = get_delayed_clipboard();
+// State, rendered, released, transitions, pending, whether the text is still ours.
+auto summary(const delayed_clipboard_state& s) {
+  return std::make_tuple(s.state, s.rendered, s.released, s.transitions, s.pending, s.prepared != nullptr);
+}
+
+TEST(DelayedClipboard, ReadThenEmptiedEmptiedUnreadAndOwnerDestroyed) {
+  canvas_window& window = testing::open_test_window();
+  auto& state = offer_delayed_text(window.window);
   render_delayed_clipboard_format(CF_TEXT);  // only Unicode text is rendered
-  EXPECT_EQ(state.rendered, 0u);
-  EXPECT_NE(state.prepared, nullptr);
-
-  EXPECT_EQ(peer_reads_offered_text(), 0);
-  EXPECT_EQ(state.state, clipboard_state_rendered);
-  EXPECT_EQ(state.rendered, 1u);
-  EXPECT_EQ(state.transitions, 1u);
-  EXPECT_EQ(state.prepared, nullptr) << "the clipboard owns the memory now";
+  EXPECT_EQ(summary(state), std::make_tuple(0, 0u, 0u, 0u, 1, true));
+  EXPECT_EQ(peer(read_text), 0u);
+  EXPECT_EQ(summary(state), std::make_tuple(clipboard_state_rendered, 1u, 0u, 1u, 1, false));
   EXPECT_EQ(state.owner, window.window);
-
   // The clipboard frees what it owns; the release must not free it again
   // (a double free would end this program).
-  EXPECT_EQ(peer_empties_clipboard(), 0);
-  EXPECT_EQ(state.state, clipboard_state_emptied);
-  EXPECT_EQ(state.released, 1u);
-  EXPECT_EQ(state.pending, 0);
+  EXPECT_EQ(peer(L"empty"), 0u);
+  EXPECT_EQ(summary(state), std::make_tuple(clipboard_state_emptied, 1u, 1u, 2u, 0, false));
   EXPECT_EQ(state.owner, nullptr);
-  EXPECT_EQ(peer_reads_offered_text(), 2);
-}
+  EXPECT_EQ(peer(read_text), 2u);
 
-TEST(DelayedClipboard, EmptiedBeforeAnyReadFreesThePreparedText) {
-  canvas_window& window = testing::open_plain_test_window();
   offer_delayed_text(window.window);
-  auto& state = get_delayed_clipboard();
-  EXPECT_EQ(peer_empties_clipboard(), 0);
-  EXPECT_EQ(state.state, clipboard_state_emptied);
-  EXPECT_EQ(state.rendered, 0u);
-  EXPECT_EQ(state.prepared, nullptr);
-}
+  EXPECT_EQ(peer(L"empty"), 0u);
+  EXPECT_EQ(summary(state), std::make_tuple(clipboard_state_emptied, 0u, 1u, 1u, 0, false));
 
-TEST(DelayedClipboard, DestroyingTheOwnerPlacesTheDataFirst) {
-  canvas_window& window = testing::open_plain_test_window();
   offer_delayed_text(window.window);
-  auto& state = get_delayed_clipboard();
   close_canvas_window(window.id);
-  EXPECT_EQ(state.state, clipboard_state_owner_destroyed);
-  EXPECT_EQ(state.rendered, 1u);
-  EXPECT_EQ(state.transitions, 2u);
-  EXPECT_EQ(state.prepared, nullptr);
-  EXPECT_EQ(state.pending, 0);
-  EXPECT_EQ(peer_reads_offered_text(), 0);
+  EXPECT_EQ(summary(state), std::make_tuple(clipboard_state_owner_destroyed, 1u, 0u, 2u, 0, false));
+  EXPECT_EQ(peer(read_text), 0u);
 }
 
 }  // namespace

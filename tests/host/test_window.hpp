@@ -1,26 +1,59 @@
-// Test support for real windows under Wine: opening canvas windows the way the
-// program's opener does, and running a second process while this thread keeps
-// answering its window messages.
+// Real canvas windows for tests under Wine, opened the way the program's
+// opener does: shown, registered as the main and current window.
 #pragma once
 
 #include "host/canvas_window.hpp"
+#include "host/fonts.hpp"
+#include "host/host_runtime.hpp"
+#include "host/message_pump.hpp"
+#include "host/pixel_format.hpp"
+#include "host/window_classes.hpp"
 
 #include <windows.h>
 
-#include <string>
+#include <memory>
+#include <stdexcept>
 
 namespace orvi::testing {
 
-// A shown canvas window with a GL context (strict sRGB when the probe finds
-// it, unless strict_srgb is false: then the legacy format), ten fonts,
-// registered as the main and current window. Throws on failure.
-canvas_window& open_gl_test_window(int client_width, int client_height, bool strict_srgb = true);
+enum class test_gl { none, strict_srgb, legacy };
 
-// A shown canvas window without GL, registered and open.
-canvas_window& open_plain_test_window();
-
-// Runs "<this program's directory>\<program> <arguments>", dispatching this
-// thread's messages until it ends; its exit code, or -1 on failure or timeout.
-int run_peer_process(const std::wstring& program, const std::wstring& arguments);
+// Without GL; or with a GL context (strict sRGB when the probe finds it, else
+// the legacy format) and ten fonts. Throws on failure.
+inline canvas_window& open_test_window(int width = 320, int height = 240, test_gl gl = test_gl::none) {
+  register_canvas_window_classes();
+  RECT outer{0, 0, width, height};
+  AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_APPWINDOW);
+  auto window = make_canvas_window();
+  window->window = CreateWindowExW(WS_EX_APPWINDOW, canvas_window_class_name, L"host test", WS_OVERLAPPEDWINDOW, 40, 40,
+                                   outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+  window->client_width = static_cast<std::uint32_t>(width);
+  window->client_height = static_cast<std::uint32_t>(height);
+  if (window->window == nullptr) throw std::runtime_error("CreateWindowExW failed");
+  if (gl != test_gl::none) {
+    HDC dc = window->device_context = GetDC(window->window);
+    PIXELFORMATDESCRIPTOR descriptor = legacy_pixel_format_descriptor(32);
+    const int strict_format = gl == test_gl::strict_srgb ? choose_srgb_pixel_format(dc) : 0;
+    const int format = strict_format > 0 ? strict_format : ChoosePixelFormat(dc, &descriptor);
+    if (strict_format > 0) DescribePixelFormat(dc, strict_format, sizeof(descriptor), &descriptor);
+    if (format == 0 || !SetPixelFormat(dc, format, &descriptor)) throw std::runtime_error("SetPixelFormat failed");
+    window->gl_context = wglCreateContext(dc);
+    if (!window->gl_context || !wglMakeCurrent(dc, window->gl_context)) throw std::runtime_error("no GL context");
+    if (strict_format > 0) {
+      const srgb_confirmation confirmed = confirm_srgb_pipeline(dc, strict_format);
+      window->strict_srgb_format = confirmed.strict_srgb_format ? 1 : 0;
+      window->srgb_pipeline = confirmed.srgb_pipeline ? 1 : 0;
+    }
+    build_window_fonts(*window);
+  }
+  HWND handle = window->window;
+  window->open = window->shown = 1;
+  const std::uint32_t id = register_canvas_window(std::move(window));
+  ShowWindow(handle, SW_SHOW);
+  UpdateWindow(handle);
+  pump_window_messages();
+  return *find_canvas_window(id);
+}
 
 }  // namespace orvi::testing

@@ -8,6 +8,7 @@
 
 #include "tests/host/fake_platform.hpp"
 #include "tests/host/test_window.hpp"
+#include "tests/support/desktop_input.hpp"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -21,125 +22,99 @@ namespace orvi {
 namespace {
 
 canvas_window& window() {
-  static canvas_window& shared = testing::open_plain_test_window();
+  static canvas_window& shared = testing::open_test_window();
   return shared;
+}
+// The window with its input state emptied, as each test starts.
+canvas_window& fresh_window() {
+  canvas_window& w = window();
+  w.key_presses.fill(0);
+  w.modifier_mask = 0;
+  w.typed_text.clear();
+  w.pending_high_surrogate = 0;
+  w.client_chrome = w.caption_buttons = 0;
+  return w;
 }
 LRESULT send(UINT message, WPARAM first, LPARAM second) {
   return SendMessageW(window().window, message, first, second);
 }
 LPARAM point_param(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
 // A client point in screen coordinates, as WM_NCHITTEST and WM_POINTER* carry it.
-POINT screen_point(int x, int y) {
-  POINT p{x, y};
-  ClientToScreen(window().window, &p);
-  return p;
-}
 LPARAM screen_param(int x, int y) {
-  const POINT p = screen_point(x, y);
+  const POINT p = testing::screen_point(window().window, x, y);
   return point_param(p.x, p.y);
 }
 
-class Procedure : public ::testing::Test {
- protected:
-  void SetUp() override {
-    w.key_presses.fill(0);
-    w.modifier_mask = 0;
-    w.typed_text.clear();
-    w.pending_high_surrogate = 0;
-    w.client_chrome = 0;
-    w.caption_buttons = 0;
-  }
-  canvas_window& w = window();
-};
-
-constexpr LPARAM first_press = 1;              // repeat count 1, key was up
-constexpr LPARAM auto_repeat = 1 | (1 << 30);  // key was already down
-
-TEST_F(Procedure, KeyPressesCountOnceSaturateAndEmptyOnFocusLoss) {
+TEST(Procedure, KeyPressesCountOnceSaturateAndEmptyOnFocusLoss) {
+  canvas_window& w = fresh_window();
+  constexpr LPARAM first_press = 1, auto_repeat = 1 | (1 << 30);  // repeat count 1; the key was up, or down
   send(WM_KEYDOWN, 'A', first_press);
   for (int i = 0; i < 5; ++i) send(WM_KEYDOWN, 'A', auto_repeat);
-  EXPECT_EQ(w.key_presses['A'], 1);
   for (int i = 0; i < 300; ++i) send(WM_SYSKEYDOWN, 'B', first_press);
-  EXPECT_EQ(w.key_presses['B'], 255);
-
+  EXPECT_EQ(std::make_tuple(w.key_presses['A'], w.key_presses['B']), std::make_tuple(1, 255));
   send(WM_KEYDOWN, VK_SHIFT, first_press);
   send(WM_KEYDOWN, VK_CONTROL, first_press);
   send(WM_KEYUP, VK_CONTROL, first_press);
   EXPECT_EQ(w.modifier_mask, 1u);
   w.preedit_active = 1;
   send(WM_KILLFOCUS, 0, 0);
-  for (int key = 0; key < 256; ++key) EXPECT_EQ(w.key_presses[key], 0) << key;
-  EXPECT_EQ(w.modifier_mask, 1u);
-  EXPECT_EQ(w.preedit_active, 0);
+  EXPECT_EQ(w.key_presses, decltype(w.key_presses){});
+  EXPECT_EQ(std::make_tuple(w.modifier_mask, w.preedit_active), std::make_tuple(1u, 0));
 }
 
-TEST_F(Procedure, TypedTextKeepsItsLimitAndPairsSurrogates) {
-  send(WM_CHAR, 0xD83D, 0);
-  send(WM_CHAR, 0xDE00, 0);
-  EXPECT_EQ(w.typed_text, "\xF0\x9F\x98\x80");
-  send(WM_CHAR, 0xDE00, 0);  // low surrogate alone
-  send(WM_CHAR, 0xD83D, 0);  // high surrogate followed by a plain unit
-  for (WPARAM unit : {WPARAM{'a'}, WPARAM{'\t'}, WPARAM{127}}) send(WM_CHAR, unit, 0);
-  EXPECT_EQ(w.typed_text,
-            "\xF0\x9F\x98\x80"
-            "a");
+TEST(Procedure, TypedTextKeepsItsLimitAndPairsSurrogates) {
+  canvas_window& w = fresh_window();
+  // A pair, a low surrogate alone, a high one before a plain unit, control
+  // units; then the whole parameter is the character (these are no "A").
+  for (WPARAM unit : std::initializer_list<WPARAM>{0xD83D, 0xDE00, 0xDE00, 0xD83D, 'a', '\t', 127})
+    send(WM_CHAR, unit, 0);
   EXPECT_EQ(send(WM_UNICHAR, 0xFFFF, 0), 1);
   EXPECT_EQ(send(WM_UNICHAR, 0x20AC, 0), 0);
-  // The whole parameter is the character: these are no "A".
   send(WM_UNICHAR, 0x100000041, 0);
   send(WM_CHAR, 0x100000041, 0);
   EXPECT_EQ(w.typed_text,
             "\xF0\x9F\x98\x80"
-            "a"
-            "\xE2\x82\xAC");
-
+            "a\xE2\x82\xAC");
   w.typed_text.assign(511, 'x');
   send(WM_CHAR, 0xE9, 0);  // two bytes: does not fit
   send(WM_CHAR, 'y', 0);
   EXPECT_EQ(w.typed_text, std::string(511, 'x') + "y");
 }
 
-TEST_F(Procedure, SizeStoresZeroAsOneAndCloseOnlyHides) {
-  const std::uint32_t width = w.client_width;
-  const std::uint32_t height = w.client_height;
-  send(WM_SIZE, SIZE_MINIMIZED, point_param(0, 0));
-  EXPECT_EQ(w.client_width, 1u);
-  EXPECT_EQ(w.client_height, 1u);
-  send(WM_SIZE, SIZE_RESTORED, point_param(static_cast<int>(width), static_cast<int>(height)));
-
-  EXPECT_EQ(send(WM_CLOSE, 0, 0), 0);
-  EXPECT_EQ(w.open, 0);
-  EXPECT_EQ(w.close_requested, 1);
-  EXPECT_TRUE(IsWindow(w.window));
-  EXPECT_FALSE(IsWindowVisible(w.window));
-  ShowWindow(w.window, SW_SHOW);
-  w.open = 1;
-  w.close_requested = 0;
-}
-
 // A drop handle as the shell makes it: DROPFILES, then wide names each ended
-// by a null, then an empty name.
-WPARAM make_drop(const std::vector<std::wstring>& names) {
-  std::wstring text;
-  for (const auto& name : names) text += name + L'\0';
-  text += L'\0';
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + text.size() * sizeof(wchar_t));
+// by a null (here "|"), then an empty name.
+WPARAM make_drop(std::wstring names) {
+  for (auto& c : names) c = c == L'|' ? L'\0' : c;
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t));
   auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
   header->pFiles = sizeof(DROPFILES);
   header->fWide = TRUE;
-  std::memcpy(header + 1, text.data(), text.size() * sizeof(wchar_t));
+  std::memcpy(header + 1, names.c_str(), (names.size() + 1) * sizeof(wchar_t));
   GlobalUnlock(memory);
   return reinterpret_cast<WPARAM>(memory);
 }
 
-TEST_F(Procedure, DropGivesThePathOfOneFileAndTheCountOfMore) {
-  send(WM_DROPFILES, make_drop({L"C:\\notes\\caf\u00e9.txt"}), 0);
-  EXPECT_EQ(w.last_event_code, event_file_dropped);
-  EXPECT_EQ(w.dropped_path, "C:\\notes\\caf\xC3\xA9.txt");
-  EXPECT_EQ(w.event_args[1], 1u);
-  send(WM_DROPFILES, make_drop({L"C:\\a.txt", L"C:\\b.txt"}), 0);
-  EXPECT_TRUE(w.dropped_path.empty());
-  EXPECT_EQ(w.event_args[1], 2u);
+TEST(Procedure, SizeDropAndClose) {
+  canvas_window& w = fresh_window();
+  const std::uint32_t width = w.client_width, height = w.client_height;
+  send(WM_SIZE, SIZE_MINIMIZED, point_param(0, 0));
+  EXPECT_EQ(std::make_tuple(w.client_width, w.client_height), std::make_tuple(1u, 1u)) << "zero is stored as one";
+  send(WM_SIZE, SIZE_RESTORED, point_param(static_cast<int>(width), static_cast<int>(height)));
+
+  // The path of one dropped file, the count of more.
+  send(WM_DROPFILES, make_drop(L"C:\\notes\\caf\u00e9.txt|"), 0);
+  EXPECT_EQ(std::make_tuple(w.last_event_code, w.dropped_path, w.event_args[1]),
+            std::make_tuple(event_file_dropped, "C:\\notes\\caf\xC3\xA9.txt", 1u));
+  send(WM_DROPFILES, make_drop(L"C:\\a.txt|C:\\b.txt|"), 0);
+  EXPECT_EQ(std::make_tuple(w.dropped_path, w.event_args[1]), std::make_tuple("", 2u));
+
+  // Closing only hides.
+  EXPECT_EQ(send(WM_CLOSE, 0, 0), 0);
+  EXPECT_EQ(std::make_tuple(w.open, w.close_requested, IsWindow(w.window), IsWindowVisible(w.window)),
+            std::make_tuple(0, 1, TRUE, FALSE));
+  ShowWindow(w.window, SW_SHOW);
+  w.open = 1;
+  w.close_requested = 0;
 }
 
 TEST(HitTest, CaptionButtonsBordersAndClient) {
@@ -157,73 +132,54 @@ TEST(HitTest, CaptionButtonsBordersAndClient) {
     w.caption_buttons = buttons;
     EXPECT_EQ(canvas_hit_test(w, POINT{x, y}), expected) << x << "," << y << " buttons " << +buttons;
   }
-}
-
-// Mended fault: with client-drawn chrome, the system title bar above the
-// client area was answered as client instead of by the system.
-TEST_F(Procedure, ClientChromeHitTestLeavesTheSystemFrameToTheSystem) {
-  w.client_chrome = 1;
-  w.caption_buttons = 1;
+  // Mended fault: with client-drawn chrome, the system title bar above the
+  // client area was answered as client instead of by the system.
+  window().client_chrome = window().caption_buttons = 1;
   EXPECT_EQ(send(WM_NCHITTEST, 0, screen_param(100, 20)), HTCAPTION);
-  const LRESULT frame = send(WM_NCHITTEST, 0, screen_param(10, -13));
-  EXPECT_NE(frame, HTCLIENT);
-  EXPECT_EQ(frame, DefWindowProcW(w.window, WM_NCHITTEST, 0, screen_param(10, -13)));
+  EXPECT_EQ(send(WM_NCHITTEST, 0, screen_param(10, -13)),
+            DefWindowProcW(window().window, WM_NCHITTEST, 0, screen_param(10, -13)));
+  EXPECT_NE(send(WM_NCHITTEST, 0, screen_param(10, -13)), HTCLIENT);
 }
 
 POINT fake_cursor{0, 0};
-BOOL WINAPI fake_cursor_pos(POINT* point) {
-  *point = fake_cursor;
-  return TRUE;
-}
+BOOL WINAPI fake_cursor_pos(POINT* point) { return *point = fake_cursor, TRUE; }
 BOOL WINAPI failing_cursor_pos(POINT*) { return FALSE; }
 BOOL WINAPI failing_window_rect(HWND, RECT*) { return FALSE; }
 
-// Without its start, a drag would be measured from zeros and throw the
-// window to the screen origin: it does not begin.
-TEST_F(Procedure, ResizeDragNeedsItsStartPositions) {
+// Dragged from the bottom-left corner far past the minimum: the right and top
+// edges, opposite the dragged ones, stay where they were. Without its start
+// positions a drag would be measured from zeros: it does not begin.
+TEST(Procedure, ResizeDragStopsAtTheMinimumAndNeedsItsStart) {
+  canvas_window& w = fresh_window();
   testing::scoped_platform scope;
-  w.client_chrome = 1;
-  for (const bool cursor_fails : {true, false}) {
+  for (int failing : {1, 2, 0}) {  // the cursor, the window rectangle, nothing
+    w.client_chrome = 1;
     RECT start, now;
     GetWindowRect(w.window, &start);
     fake_cursor = {start.left + 2, start.bottom - 2};
-    platform().get_cursor_pos = cursor_fails ? &failing_cursor_pos : &fake_cursor_pos;
-    platform().get_window_rect = cursor_fails ? &::GetWindowRect : &failing_window_rect;
+    platform().get_cursor_pos = failing == 1 ? &failing_cursor_pos : &fake_cursor_pos;
+    platform().get_window_rect = failing == 2 ? &failing_window_rect : &::GetWindowRect;
     send(WM_LBUTTONDOWN, MK_LBUTTON, point_param(2, static_cast<int>(w.client_height) - 2));
-    EXPECT_EQ(w.resize_drag, 0) << cursor_fails;
+    EXPECT_EQ(std::make_tuple(w.resize_drag, w.drag_edge),
+              failing ? std::make_tuple(0, 0u) : std::make_tuple(1, std::uint32_t{HTBOTTOMLEFT}))
+        << failing;
     platform().get_cursor_pos = &fake_cursor_pos;
+    platform().get_window_rect = &::GetWindowRect;
+    fake_cursor = {fake_cursor.x + 5000, fake_cursor.y - 5000};
     send(WM_MOUSEMOVE, MK_LBUTTON, point_param(10, 0));
     GetWindowRect(w.window, &now);
-    EXPECT_TRUE(EqualRect(&now, &start)) << cursor_fails;
+    const RECT expected = failing ? start : RECT{start.right - 320, start.top, start.right, start.top + 240};
+    EXPECT_TRUE(EqualRect(&now, &expected)) << failing;
+    send(WM_LBUTTONUP, 0, point_param(10, 0));
+    EXPECT_EQ(w.resize_drag, 0);
   }
-}
-
-// Dragged from the bottom-left corner far past the minimum: the right and top
-// edges, opposite the dragged ones, stay where they were.
-TEST_F(Procedure, ResizeDragStopsAtTheMinimumWithTheOppositeSideFixed) {
-  testing::scoped_platform scope;
-  platform().get_cursor_pos = &fake_cursor_pos;
-  w.client_chrome = 1;
-  RECT start, now;
-  GetWindowRect(w.window, &start);
-  fake_cursor = {start.left + 2, start.bottom - 2};
-  send(WM_LBUTTONDOWN, MK_LBUTTON, point_param(2, static_cast<int>(w.client_height) - 2));
-  EXPECT_EQ(w.drag_edge, static_cast<std::uint32_t>(HTBOTTOMLEFT));
-  fake_cursor = {fake_cursor.x + 5000, fake_cursor.y - 5000};
-  send(WM_MOUSEMOVE, MK_LBUTTON, point_param(10, 0));
-  GetWindowRect(w.window, &now);
-  EXPECT_EQ(now.right, start.right);
-  EXPECT_EQ(now.top, start.top);
-  EXPECT_EQ(now.right - now.left, 320);
-  EXPECT_EQ(now.bottom - now.top, 240);
-  send(WM_LBUTTONUP, 0, point_param(10, 0));
-  EXPECT_EQ(w.resize_drag, 0);
 }
 
 LPARAM fake_extra = 0;
 LPARAM WINAPI fake_extra_info() { return fake_extra; }
 
-TEST_F(Procedure, MouseMessagesSynthesisedFromPenOrTouchAreDropped) {
+TEST(Procedure, MouseFromPenOrTouchIsDroppedAndCancelModeCancels) {
+  canvas_window& w = fresh_window();
   testing::scoped_platform scope;
   platform().get_message_extra_info = &fake_extra_info;
   for (LPARAM low : {0x00, 0x80, 0xFF}) {
@@ -237,17 +193,11 @@ TEST_F(Procedure, MouseMessagesSynthesisedFromPenOrTouchAreDropped) {
     EXPECT_EQ(w.pointer.capture_lost, 1u);
   }
   fake_extra = static_cast<LPARAM>(0xFF525700u);  // another signature
-  const std::uint64_t before = w.last_input_sequence;
-  send(WM_MOUSEMOVE, 0, point_param(6, 6));
-  EXPECT_GT(w.last_input_sequence, before);
-}
-
-TEST_F(Procedure, CancelModeCancelsThePressedPointer) {
   send(WM_LBUTTONDOWN, MK_LBUTTON, point_param(40, 50));
+  EXPECT_EQ(w.pointer.pressed, 1u);
   send(WM_CANCELMODE, 0, 0);
-  EXPECT_EQ(w.last_event_code, event_pointer_cancelled);
-  EXPECT_EQ(w.pointer.cancelled, 1u);
-  EXPECT_EQ(w.pointer.pressed, 0u);
+  EXPECT_EQ(std::make_tuple(w.last_event_code, w.pointer.cancelled, w.pointer.pressed),
+            std::make_tuple(event_pointer_cancelled, 1u, 0u));
 }
 
 // Pointer 7 is a pen, 8 touch, 10 a touchpad; any other id has no type.
@@ -263,27 +213,24 @@ BOOL WINAPI fake_pen_info(UINT32, POINTER_PEN_INFO* info) {
   return TRUE;
 }
 
-TEST_F(Procedure, PointerMessagesGiveKindPressureAndClientPosition) {
+TEST(Procedure, PointerMessagesGiveKindPressureAndClientPosition) {
+  canvas_window& w = fresh_window();
   testing::scoped_platform scope;
   platform().get_pointer_type = &fake_pointer_type;
   platform().get_pointer_pen_info = &fake_pen_info;
   const LPARAM at = screen_param(30, 40);
-  fake_pen_pressure = 512;  // of 1024
-  send(WM_POINTERDOWN, MAKEWPARAM(7, 0x1), at);
-  EXPECT_EQ(w.pointer.kind, 3u);
-  EXPECT_EQ(w.pointer.pressure, 500u);
-  EXPECT_EQ(w.pointer.client_x, 30u);
-  EXPECT_EQ(w.pointer.client_y, 40u);
-  fake_pen_pressure = 1100;
-  send(WM_POINTERUPDATE, 7, at);
-  EXPECT_EQ(w.pointer.pressure, 1000u);
-  fake_pen_pressure = 0;  // no pressure in the mask
-  send(WM_POINTERUP, 7, at);
-  EXPECT_EQ(w.pointer.pressure, 0u);
-
-  send(WM_POINTERDOWN, 8, at);
-  EXPECT_EQ(w.pointer.kind, 2u);
-  EXPECT_EQ(w.pointer.pressure, 1000u);
+  // Message, pointer, pen pressure of 1024 (0: none in the mask); kind and pressure of 1000.
+  const std::tuple<UINT, WPARAM, UINT32, std::uint64_t, std::uint64_t> steps[] = {
+      {WM_POINTERDOWN, MAKEWPARAM(7, 0x1), 512, 3, 500},
+      {WM_POINTERUPDATE, 7, 1100, 3, 1000},
+      {WM_POINTERUP, 7, 0, 3, 0},
+      {WM_POINTERDOWN, 8, 0, 2, 1000}};
+  for (const auto& [message, pointer, pressure, kind, scaled] : steps) {
+    fake_pen_pressure = pressure;
+    send(message, pointer, at);
+    EXPECT_EQ(std::make_tuple(w.pointer.kind, w.pointer.pressure, w.pointer.client_x, w.pointer.client_y),
+              std::make_tuple(kind, scaled, 30u, 40u));
+  }
   const std::uint64_t before = w.last_input_sequence;
   send(WM_POINTERDOWN, 9, at);   // type unknown
   send(WM_POINTERDOWN, 10, at);  // touchpad
@@ -303,48 +250,45 @@ BOOL WINAPI fake_touch_info(HTOUCHINPUT, UINT count, PTOUCHINPUT inputs, int siz
 }
 BOOL WINAPI fake_close_touch(HTOUCHINPUT) { return ++touch_closes; }
 
-TEST_F(Procedure, TouchRecordsBecomePointerEventsAndTheHandleIsAlwaysClosed) {
+TEST(Procedure, TouchRecordsBecomePointerEventsAndTheHandleIsAlwaysClosed) {
+  canvas_window& w = fresh_window();
   testing::scoped_platform scope;
   platform().get_touch_input_info = &fake_touch_info;
   platform().close_touch_input_handle = &fake_close_touch;
-  touch_at = screen_point(12, 13);
-  touch_closes = 0;
+  touch_at = testing::screen_point(w.window, 12, 13);
   const std::uint64_t points = w.touch_points;
   send(WM_TOUCH, 2, 0x1234);
-  EXPECT_EQ(w.touch_points, points + 2);
-  EXPECT_EQ(w.pointer.id, 22u);
-  EXPECT_EQ(w.last_press.id, 21u);
-  EXPECT_EQ(w.last_press.client_x, 12u);
-  EXPECT_EQ(w.last_press.client_y, 13u);
+  EXPECT_EQ(
+      std::make_tuple(w.touch_points, w.pointer.id, w.last_press.id, w.last_press.client_x, w.last_press.client_y),
+      std::make_tuple(points + 2, 22u, 21u, 12u, 13u));
   touch_reads = false;
   send(WM_TOUCH, 2, 0x1234);
-  EXPECT_EQ(w.touch_points, points + 2);
-  EXPECT_EQ(touch_closes, 2);
-  touch_reads = true;
+  EXPECT_EQ(std::make_tuple(w.touch_points, touch_closes), std::make_tuple(points + 2, 2));
 }
 
 // "Active" follows focus unless the event itself is a suspend, lock or resume.
-TEST_F(Procedure, LifecycleNotificationsFillTheSlot) {
+TEST(Procedure, LifecycleNotificationsFillTheSlot) {
+  canvas_window& w = fresh_window();
   const auto& slot = get_lifecycle_event_slot();
-  const auto check = [&](UINT message, WPARAM first, LPARAM second, std::uint8_t focused, std::uint32_t kind,
-                         int active, LRESULT answer) {
+  // Message, parameters, focus; then the slot's kind and "active", and the answer.
+  const std::tuple<UINT, WPARAM, LPARAM, std::uint8_t, std::uint32_t, int, LRESULT> rows[] = {
+      {WM_POWERBROADCAST, 4, 0, 1, lifecycle_power, 0, 1},   // suspend
+      {WM_POWERBROADCAST, 18, 0, 0, lifecycle_power, 1, 1},  // automatic resume
+      {WM_POWERBROADCAST, 10, 0, 0, lifecycle_power, 0, 1},
+      {WM_POWERBROADCAST, 10, 0, 1, lifecycle_power, 1, 1},
+      {WM_WTSSESSION_CHANGE, 7, 0, 1, lifecycle_session_change, 0, 0},  // lock
+      {WM_WTSSESSION_CHANGE, 3, 0, 1, lifecycle_session_change, 1, 0},
+      {WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, 1, lifecycle_query_end_session, 0, 1},
+      {WM_ENDSESSION, 0, 0, 1, lifecycle_end_session, 1, 0}};
+  for (const auto& [message, first, second, focused, kind, active, answer] : rows) {
     const std::uint64_t sequence = slot.sequence;
     w.focused = focused;
     EXPECT_EQ(send(message, first, second), answer) << message << " " << first;
-    EXPECT_EQ(slot.kind, kind) << message << " " << first;
-    EXPECT_EQ(slot.active, active) << message << " " << first;
-    EXPECT_EQ(slot.window_id, w.id);
-    EXPECT_EQ(slot.sequence, sequence + 1);
-  };
-  check(WM_POWERBROADCAST, 4, 0, 1, lifecycle_power, 0, 1);   // suspend
-  check(WM_POWERBROADCAST, 18, 0, 0, lifecycle_power, 1, 1);  // automatic resume
-  check(WM_POWERBROADCAST, 10, 0, 0, lifecycle_power, 0, 1);
-  check(WM_POWERBROADCAST, 10, 0, 1, lifecycle_power, 1, 1);
-  check(WM_WTSSESSION_CHANGE, 7, 0, 1, lifecycle_session_change, 0, 0);  // lock
-  check(WM_WTSSESSION_CHANGE, 3, 0, 1, lifecycle_session_change, 1, 0);
-  check(WM_QUERYENDSESSION, 0, static_cast<LPARAM>(ENDSESSION_LOGOFF), 1, lifecycle_query_end_session, 0, 1);
-  EXPECT_EQ(slot.data, static_cast<std::uint64_t>(ENDSESSION_LOGOFF));
-  check(WM_ENDSESSION, 0, 0, 1, lifecycle_end_session, 1, 0);
+    EXPECT_EQ(std::make_tuple(slot.kind, slot.active, slot.window_id, slot.sequence),
+              std::make_tuple(kind, active, w.id, sequence + 1))
+        << message << " " << first;
+    EXPECT_TRUE(message != WM_QUERYENDSESSION || slot.data == ENDSESSION_LOGOFF);
+  }
   w.focused = 0;
 }
 

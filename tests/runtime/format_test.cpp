@@ -12,7 +12,8 @@ namespace orvi {
 namespace {
 
 TEST(Format, Placeholders) {
-  const std::vector<std::string> one = {"a"}, eleven = {"0", "1", "2", "3", "4", "5", "6", "seven", "8", "9", "ten"};
+  const std::vector<std::string> one = {"a"},
+                                 many = {"0", "1", "2", "3", "4", "5", "6", "seven", "8", "9", "ten", "11", "12"};
   const std::tuple<std::string, std::vector<std::string>, std::string> cases[] = {
       {"{1}{0}{0}", {"a", "b"}, "baa"},
       {"{2}{0}", {"a", "b"}, "{2}a"},  // a missing index is copied
@@ -20,10 +21,12 @@ TEST(Format, Placeholders) {
       {"{0x1}", {"a", "b"}, "{0x1}"},
       {"{\xD9\xA0}", one, "{\xD9\xA0}"},  // a non-ASCII digit is no digit
       {"{0", one, "{0"},
+      {"ab{", one, "ab{"},  // a brace at the end, or never closed
+      {"{12", many, "{12"},
       {"0}", one, "0}"},
       {"{{0}", one, "{a"},
       {"{{0}}", one, "{a}"},
-      {"{007}{00}{:}", eleven, "seven0{:}"},  // leading zeros; ':' follows '9'
+      {"{007}{00}{:}", many, "seven0{:}"},  // leading zeros; ':' follows '9'
       {"{007}", one, "{007}"},
       {"{00000000000000000000000000001}", {"a", "b"}, "b"},
       {"{18446744073709551615}", {"a", "b"}, "{18446744073709551615}"},

@@ -42,7 +42,8 @@ TEST(Utf8, Utf16RoundTripOfEveryScalarValue) {
 
 TEST(Utf8, ConversionsRejectInvalidSequences) {
   // Unpaired surrogates, at the end or not, and a pair in the wrong order.
-  for (std::u16string_view bad : {u"\xD800", u"\xD800\x0061", u"\xD83D\xD83D", u"a\xDFFF\x0062", u"\xDE00\xD83D"})
+  for (std::u16string_view bad :
+       {u"\xD800", u"\xD800\x0061", u"\xD83D\xD83D", u"\xDC00", u"a\xDFFF\x0062", u"\xDE00\xD83D"})
     EXPECT_FALSE(utf16_to_utf8(bad).has_value());
   const std::u16string pair = u"\U0001F600";
   // Views that end inside a sequence, with the rest of it right behind.

@@ -23,20 +23,14 @@ namespace {
 using namespace orvi;
 
 constexpr UINT STOPPED = 86;
-long stop_event = -1;
-long partial_op = -1;
-long ops_seen = 0;
-
-void event(long e) {
-  if (e == stop_event) TerminateProcess(GetCurrentProcess(), STOPPED);
-}
+long stop_event = -1, partial_op = -1, ops_seen = 0;
 
 // Brackets each operation with its two events.
 template <typename F>
 auto step(F&& op) {
-  event(2 * ops_seen);
+  if (2 * ops_seen == stop_event) TerminateProcess(GetCurrentProcess(), STOPPED);
   auto result = op();
-  event(2 * ops_seen + 1);
+  if (2 * ops_seen + 1 == stop_event) TerminateProcess(GetCurrentProcess(), STOPPED);
   ++ops_seen;
   return result;
 }
@@ -63,19 +57,9 @@ void install_hooks() {
   };
 }
 
-int commit_new_value(const text& dir) {
-  store_record store = open_store(dir);
-  store_put(store, "k", "new");
-  store_put(store, "added", "with the new value");
-  install_hooks();
-  return commit_store(store) ? 0 : 1;
-}
-
 // Every commit writes values that describe their own generation, so a reader
 // can tell a torn state from a whole one.
-int commit_loop(const text& dir) {
-  store_record store = open_store(dir);
-  if (!store.open) return 2;
+int commit_loop(store_record store) {
   for (;;) {
     const std::int32_t next = store.generation + 1;
     store_put(store, "counter", std::to_string(next));
@@ -91,21 +75,14 @@ int commit_loop(const text& dir) {
 int main(int argc, char** argv) {
   if (argc < 3) return 64;
   const std::string mode = argv[1];
-  const text dir = argv[2];
   const long arg = argc > 3 ? std::strtol(argv[3], nullptr, 10) : -1;
-  if (mode == "commit-stop") {
-    stop_event = arg;
-    return commit_new_value(dir);
-  }
-  if (mode == "commit-partial") {
-    partial_op = arg;
-    return commit_new_value(dir);
-  }
-  if (mode == "open-stop") {
-    stop_event = arg;
-    install_hooks();
-    return open_store(dir).open ? 0 : 1;
-  }
-  if (mode == "loop") return commit_loop(dir);
-  return 64;
+  (mode == "commit-partial" ? partial_op : stop_event) = arg;
+  if (mode == "open-stop") install_hooks();
+  store_record store = open_store(argv[2]);
+  if (mode == "loop") return store.open ? commit_loop(store) : 2;
+  if (mode == "open-stop") return store.open ? 0 : 1;
+  store_put(store, "k", "new");
+  store_put(store, "added", "with the new value");
+  install_hooks();
+  return commit_store(store) ? 0 : 1;
 }

@@ -39,77 +39,63 @@ byte_vector sealed(const byte_vector& b) {
   return b + ints({h});
 }
 
+using pairs = std::vector<std::pair<std::string, std::string>>;
+byte_vector file_of(std::int32_t generation, const pairs& entries) {
+  byte_vector b = header(1, generation, static_cast<std::int64_t>(entries.size()));
+  for (const auto& [k, v] : entries) b = b + entry(k, v);
+  return sealed(b);
+}
 store_record decode(const byte_vector& b) { return decode_snapshot(b, "dir"); }
 
-void expect_failed(const store_record& s, const std::string& message) {
-  EXPECT_EQ(std::tie(s.status, s.open, s.generation, s.directory), std::make_tuple(message, 0, 0, "dir"));
-  EXPECT_TRUE(s.entries.empty());
-}
-
-using pairs = std::vector<std::pair<std::string, std::string>>;
 pairs live_pairs(const store_record& s) {
   pairs out;
   for (const auto& e : s.entries)
     if (!e.deleted) out.emplace_back(e.key, e.value);
   return out;
 }
-
 // What decoding must give: every written entry put in file order.
 pairs put_in_order(const pairs& file_entries) {
   store_record r = new_empty_store("dir");
   for (const auto& [k, v] : file_entries) EXPECT_TRUE(store_put(r, k, v));
   return live_pairs(r);
 }
+// The order the encoder must write: live entries by unsigned key bytes, equal
+// keys as they stand (std::string compares bytes as unsigned char).
+pairs sorted_live(const store_record& s) {
+  pairs live = live_pairs(s);
+  std::stable_sort(live.begin(), live.end(), [](auto& a, auto& b) { return a.first < b.first; });
+  return live;
+}
 
+void expect_failed(const store_record& s, const std::string& message) {
+  EXPECT_EQ(std::tie(s.status, s.open, s.generation, s.directory), std::make_tuple(message, 0, 0, "dir"));
+  EXPECT_TRUE(s.entries.empty());
+}
 void expect_open(const store_record& s, const std::string& directory, std::int32_t generation, const pairs& live) {
   EXPECT_EQ(std::tie(s.status, s.open, s.dirty, s.directory, s.generation, s.byte_budget, s.schema_id),
             std::make_tuple("ok", 1, 0, directory, generation, 2097152, "cordvex.store.v1"));
   EXPECT_EQ(live_pairs(s), live);
 }
 
-byte_vector file_of(std::int32_t generation, const pairs& entries) {
-  byte_vector b = header(1, generation, static_cast<std::int64_t>(entries.size()));
-  for (const auto& [k, v] : entries) b = b + entry(k, v);
-  return sealed(b);
-}
-
-// The reference encoder's order: live entries by repeated selection of the
-// smallest unmarked key, a later key replacing only when strictly smaller
-// (std::string compares bytes as unsigned char).
-pairs selection_order(const store_record& s) {
-  std::vector<bool> marked;
-  for (const auto& e : s.entries) marked.push_back(e.deleted != 0);
-  pairs order;
-  for (auto n = std::count(marked.begin(), marked.end(), false); n > 0; --n) {
-    std::size_t best = s.entries.size();
-    for (std::size_t i = 0; i < s.entries.size(); ++i)
-      if (!marked[i] && (best == s.entries.size() || s.entries[i].key < s.entries[best].key)) best = i;
-    marked[best] = true;
-    order.emplace_back(s.entries[best].key, s.entries[best].value);
-  }
-  return order;
-}
-
-const byte_vector EMPTY_GEN0 = {0x43, 0x56, 0x58, 0x31, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2C, 0xC9, 0x6C, 0x03};
-const byte_vector ABC_GEN1 = {0x43, 0x56, 0x58, 0x31, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
-                              0x02, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x61, 0x62, 0x63, 0x06,
-                              0x00, 0x00, 0x00, 0x78, 0x79, 0x7A, 0x0E, 0x9C, 0x00, 0x4A};
-
-TEST(SnapshotCodec, ExampleFilesByteForByte) {
+TEST(SnapshotCodec, ExampleFileByteForByteAndHelpers) {
+  const byte_vector abc_gen1 = {0x43, 0x56, 0x58, 0x31, 0x02, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+                                0x02, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00, 0x61, 0x62, 0x63, 0x06,
+                                0x00, 0x00, 0x00, 0x78, 0x79, 0x7A, 0x0E, 0x9C, 0x00, 0x4A};
   store_record s = new_empty_store("dir");
-  EXPECT_EQ(encode_snapshot(s), EMPTY_GEN0);
   ASSERT_TRUE(store_put(s, "abc", "xyz"));
   s.generation = 1;
-  EXPECT_EQ(encode_snapshot(s), ABC_GEN1);
+  EXPECT_EQ(encode_snapshot(s), abc_gen1);
+  EXPECT_EQ(file_of(1, {{"abc", "xyz"}}), abc_gen1);
+  expect_open(decode(abc_gen1), "dir", 1, {{"abc", "xyz"}});
 
-  expect_open(decode(EMPTY_GEN0), "dir", 0, {});
-  expect_open(decode(ABC_GEN1), "dir", 1, {{"abc", "xyz"}});
-}
-
-TEST(SnapshotCodec, ChecksumLengthAndByteHelpers) {
   EXPECT_EQ(snapshot_checksum({1, 2, 3}, -5), 0x0CE942FA);                      // a negative length reads nothing
   EXPECT_EQ(snapshot_checksum({1, 2, 3}, 9), snapshot_checksum({1, 2, 3}, 3));  // nor past the end
+  byte_vector fields;
+  for (std::int32_t n : {0, -1, 5, INT32_MAX, INT32_MIN}) write_zigzag_int32(fields, n);
+  write_entry_field(fields, "ab");
+  EXPECT_EQ(fields, ints({0, -1, 5, INT32_MAX, INT32_MIN}) + ints({2}) + raw("ab"));
+  EXPECT_EQ(std::make_tuple(read_zigzag_int32(fields, 12), read_zigzag_int32(fields, 16)),
+            std::make_tuple(INT32_MAX, INT32_MIN));
   EXPECT_EQ(byte_value(-128), 128);
   EXPECT_EQ(int_to_byte(0x1FF), -1);
 }
@@ -146,9 +132,7 @@ TEST(SnapshotCodec, EveryDecoderMessage) {
   // The lengths that just fit: an empty value ending at the checksum, a full key.
   for (const pairs& fits : {pairs{{"abc", ""}}, pairs{{std::string(4096, '\xE9'), "v"}}})
     expect_open(decode(file_of(3, fits)), "dir", 3, fits);
-}
 
-TEST(SnapshotCodec, ZeroByteInKeyOrValueRaises) {
   for (const auto& [key, value] : pairs{{std::string("a\0", 2), "v"}, {"k", std::string("x\0y", 3)}}) {
     try {
       decode(sealed(header(1, 0, 2) + entry("a", "ok") + entry(key, value)));
@@ -160,7 +144,7 @@ TEST(SnapshotCodec, ZeroByteInKeyOrValueRaises) {
 }
 
 TEST(SnapshotCodec, EveryChangedByteIsDetected) {
-  for (const byte_vector& good : {EMPTY_GEN0, ABC_GEN1, file_of(9, {{"a", ""}, {"k\xC3\xA9", "v1"}})}) {
+  for (const byte_vector& good : {file_of(0, {}), file_of(9, {{"a", ""}, {"k\xC3\xA9", "v1"}})}) {
     ASSERT_EQ(decode(good).status, "ok");
     for (std::size_t i = 0; i < good.size(); ++i) {
       for (std::uint8_t mask : {0x01, 0x80, 0xFF, 0x5A, 0x24}) {
@@ -172,29 +156,22 @@ TEST(SnapshotCodec, EveryChangedByteIsDetected) {
   }
 }
 
-TEST(SnapshotCodec, EncoderOrdersKeysAlikeInTheirFirstBytes) {
-  // Zero bytes, which only a store built outside store_put can hold, and
-  // repeated keys, whose order in `entries` must be kept.
+TEST(SnapshotCodec, EncoderOrderAndRefusals) {
+  // Keys alike in their first eight bytes, zero bytes (only a store built
+  // outside store_put holds them) and repeated keys, whose order is kept.
   store_record odd = new_empty_store("dir");
-  for (const std::string& k : std::initializer_list<std::string>{
-           "abcdefgh1", "abcdefgh", "abcdefgh\x80", "abcdefgh0", "abcdefgh", "a", std::string("a\0", 2),
-           std::string("a\0\0", 3), "a\x01", std::string("\0", 1), "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF",
-           "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x01", "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"})
+  for (const std::string& k : {std::string("abcdefgh1"), std::string("abcdefgh"), std::string("abcdefgh\x80"),
+                               std::string("abcdefgh"), std::string("a"), std::string("a\0", 2), std::string("\0", 1),
+                               std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x01")})
     odd.entries.push_back({k, std::to_string(odd.entries.size()), 0});
-  EXPECT_EQ(encode_snapshot(odd), file_of(0, selection_order(odd)));
+  EXPECT_EQ(encode_snapshot(odd), file_of(0, sorted_live(odd)));
 
   // Entries are checked, deleted or not, before anything is written.
-  store_record bad_deleted = odd;
-  bad_deleted.entries.push_back({"", "v", 1});
-  for (const store_record& r : {bad_deleted, new_empty_store("")}) {
+  odd.entries.push_back({"", "v", 1});
+  for (const store_record& r : {odd, new_empty_store("")}) {
     EXPECT_TRUE(encode_snapshot(r).empty());
     EXPECT_EQ(encoded_snapshot_size(r), -1);
   }
-}
-
-TEST(SnapshotCodec, RepeatedKeysInAFileKeepFirstPlaceAndLastValue) {
-  const pairs file = {{"b", "1"}, {"a", "2"}, {"c", "x"}, {"b", "3"}, {"a", ""}};
-  expect_open(decode(file_of(0, file)), "dir", 0, {{"b", "3"}, {"a", ""}, {"c", "x"}});
 }
 
 // Keys with bytes 0x80-0xFF, prefixes and extensions of earlier keys, and
@@ -230,7 +207,7 @@ TEST(SnapshotCodec, RandomStoresMatchTheReferenceAndRoundTrip) {
         ASSERT_TRUE(store_put(s, k, random_value(rng)));
       if (rng() % 5 == 0) s.entries[rng() % s.entries.size()].deleted = 1;
     }
-    pairs written = selection_order(s);
+    pairs written = sorted_live(s);
     const byte_vector bytes = encode_snapshot(s);
     ASSERT_EQ(bytes, file_of(s.generation, written));
     EXPECT_EQ(encoded_snapshot_size(s), static_cast<std::int64_t>(bytes.size()));
@@ -247,7 +224,14 @@ TEST(SnapshotCodec, RandomStoresMatchTheReferenceAndRoundTrip) {
   }
 }
 
-TEST(SnapshotCodec, LargestFileIsReadAndOneByteMoreIsNot) {
+TEST(SnapshotCodec, SmallestAndLargestEntries) {
+  // Entries of the smallest size, out of order from the second on and
+  // repeated at the end: the file holds as many as it can.
+  pairs smallest;
+  for (int c = 255; c >= 1; --c) smallest.emplace_back(std::string(1, static_cast<char>(c)), "");
+  smallest.emplace_back("\xFF", "x");
+  expect_open(decode(file_of(0, smallest)), "dir", 0, put_in_order(smallest));
+
   store_record s = new_empty_store("dir");
   std::string big_value(MAX_VALUE_BYTES, '\0');
   for (std::size_t i = 0; i < big_value.size(); ++i) big_value[i] = static_cast<char>(0x80 + i % 128);

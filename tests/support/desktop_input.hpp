@@ -1,9 +1,10 @@
-// Driving another process's window as a person would: real mouse and keyboard
+// Driving windows as a person would: the foreground, real mouse and keyboard
 // input through SendInput, and reading what the screen shows.
 #pragma once
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 
 namespace orvi::testing {
@@ -15,6 +16,24 @@ struct rgb {
 
 inline std::ostream& operator<<(std::ostream& out, const rgb& c) {
   return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+// Answers this thread's window messages until `done` or `ms` have passed; whether done.
+template <typename Done>
+bool pump_until(Done done, int ms = 2000) {
+  for (const ULONGLONG deadline = GetTickCount64() + ms;; Sleep(10)) {
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    if (done()) return true;
+    if (GetTickCount64() > deadline) return false;
+  }
+}
+
+inline bool bring_to_front(HWND window) {
+  SetForegroundWindow(window);
+  return pump_until([window] { return GetForegroundWindow() == window; }, 500);
 }
 
 // The window's client point on the screen.
@@ -32,10 +51,12 @@ inline rgb pixel_at(HWND window, int x, int y) {
   return {GetRValue(c), GetGValue(c), GetBValue(c)};
 }
 
-inline void send_mouse(DWORD flags) {
+// One mouse event (flags only) or keyboard event through SendInput.
+inline void send_input(DWORD type, DWORD flags, WORD key = 0, WORD scan = 0) {
   INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = flags;
+  input.type = type;
+  if (type == INPUT_MOUSE) input.mi.dwFlags = flags;
+  if (type == INPUT_KEYBOARD) input.ki = {key, scan, flags, 0, 0};
   SendInput(1, &input, sizeof input);
 }
 
@@ -50,19 +71,15 @@ inline void move_mouse(HWND window, int x, int y) {
 inline void click(HWND window, int x, int y, DWORD hold_ms = 40, DWORD press = MOUSEEVENTF_LEFTDOWN) {
   move_mouse(window, x, y);
   Sleep(20);
-  send_mouse(press);
+  send_input(INPUT_MOUSE, press);
   Sleep(hold_ms);
-  send_mouse(press << 1);
+  send_input(INPUT_MOUSE, press << 1);
 }
 
 inline void press_key(WORD virtual_key) {
-  INPUT inputs[2]{};
-  inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-  inputs[0].ki.wVk = inputs[1].ki.wVk = virtual_key;
-  inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
-  SendInput(1, &inputs[0], sizeof(INPUT));
+  send_input(INPUT_KEYBOARD, 0, virtual_key);
   Sleep(20);
-  SendInput(1, &inputs[1], sizeof(INPUT));
+  send_input(INPUT_KEYBOARD, KEYEVENTF_KEYUP, virtual_key);
   // A person's next key comes later; the program takes one counted press of
   // a key per frame.
   Sleep(30);
@@ -71,12 +88,8 @@ inline void press_key(WORD virtual_key) {
 // Types UTF-16 text as characters (not keys), as an input method would.
 inline void type_text(const std::wstring& s) {
   for (wchar_t unit : s) {
-    INPUT inputs[2]{};
-    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
-    inputs[0].ki.wScan = inputs[1].ki.wScan = unit;
-    inputs[0].ki.dwFlags = KEYEVENTF_UNICODE;
-    inputs[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
-    SendInput(2, inputs, sizeof(INPUT));
+    send_input(INPUT_KEYBOARD, KEYEVENTF_UNICODE, 0, unit);
+    send_input(INPUT_KEYBOARD, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP, 0, unit);
     Sleep(5);
   }
 }

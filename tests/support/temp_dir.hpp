@@ -1,10 +1,10 @@
 // A fresh directory per test, removed afterwards, and small file helpers.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,6 +12,11 @@
 #include "runtime/text.hpp"
 
 namespace orvi::testing {
+
+inline text utf8_of(const std::filesystem::path& p) {
+  const auto u8 = p.generic_u8string();
+  return text(u8.begin(), u8.end());
+}
 
 class temp_dir {
  public:
@@ -33,28 +38,18 @@ class temp_dir {
   text str() const { return utf8_of(path_); }
   text file(const text& name) const { return str() + "/" + name; }
 
-  static text utf8_of(const std::filesystem::path& p) {
-    const auto u8 = p.generic_u8string();
-    return text(u8.begin(), u8.end());
-  }
-
  private:
   std::filesystem::path path_;
 };
 
-inline bool file_exists(const text& path) {
-  const auto native = to_platform_path(path);
-  return native && std::filesystem::exists(*native);
-}
-
+inline bool file_exists(const text& path) { return std::filesystem::exists(*to_platform_path(path)); }
 inline byte_vector file_bytes(const text& path) { return read_file_bounded(path, 1 << 26); }
 
 // Names of the files in a directory, sorted.
 inline std::vector<text> list_dir(const text& dir) {
   std::vector<text> names;
-  for (const auto& entry : std::filesystem::directory_iterator(*to_platform_path(dir))) {
-    names.push_back(temp_dir::utf8_of(entry.path().filename()));
-  }
+  for (const auto& entry : std::filesystem::directory_iterator(*to_platform_path(dir)))
+    names.push_back(utf8_of(entry.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }

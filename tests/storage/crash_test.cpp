@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -110,11 +111,17 @@ TEST(RandomKills, AcknowledgedCommitsAlwaysSurvive) {
   int kills = 0;
   for (; kills < 60 && std::chrono::steady_clock::now() < deadline; ++kills) {
     SCOPED_TRACE("after kill " + std::to_string(kills));
-    child_process child(L"commit_child.exe", testing::widen("loop \"" + tmp.str() + "\""));
-    ASSERT_TRUE(child.started());
+    // Wine now and then refuses a process start right after a kill; what is
+    // proven here is the directory, so a refused start is tried again.
+    std::optional<child_process> child;
+    for (int attempt = 0; attempt < 5 && !(child && child->started()); ++attempt) {
+      if (attempt > 0) Sleep(100);
+      child.emplace(L"commit_child.exe", testing::widen("loop \"" + tmp.str() + "\""));
+    }
+    ASSERT_TRUE(child->started());
     Sleep(random() % 121);
-    child.kill();
-    std::istringstream lines(child.output());
+    child->kill();
+    std::istringstream lines(child->output());
     std::string word;
     for (std::int32_t generation = 0; lines >> word >> generation;)
       if (word == "ack") acknowledged = std::max(acknowledged, generation);

@@ -1,6 +1,6 @@
 // Drives the retained resource store with operation sequences chosen by the
-// fuzzer's bytes (one byte per choice) and checks the same whole-store
-// invariants as the seeded random test after every step.
+// fuzzer's bytes (one byte per choice; past the end every choice is 0) and
+// checks the same whole-store invariants as the seeded random test after every step.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -8,10 +8,11 @@
 #include "tests/retained/store/store_proof.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  store_proof::byte_choices choices(data, size);
+  std::size_t pos = 0;
+  store_proof::choices choices([&]() -> std::uint32_t { return pos < size ? data[pos++] : 0; });
   store_proof::driver driver(choices);
   try {
-    while (!choices.exhausted() && driver.steps() < 64) driver.step();
+    while (pos < size && driver.steps() < 64) driver.step();
   } catch (const store_proof::proof_failure& failure) {
     std::fprintf(stderr, "invariant broken: %s\n", failure.what());
     std::abort();

@@ -195,8 +195,8 @@ class driver {
     const bool open = store_->state_name() == "open";
     if (pick < 2) close();
     if (pick == 2 || (pick < 40 && !open)) reset(c_.one_in(2) ? "main" : text(c_.one_in(2) ? 0 : 129, 's'));
-    if (pick > 2 && pick < 80 && (open || pick >= 40)) direct(pick < 40 ? ADMISSION_BIND : ADMISSION_UPDATE);
-    if (pick >= 80 && (pick < 130 || prepared_.empty())) prepare(pick >= 110 && pick < 130);
+    if (pick > 2 && pick < 80 && (open || pick >= 40)) admit(0);
+    if (pick >= 80 && (pick < 130 || prepared_.empty())) admit(pick >= 110 && pick < 130 ? 2 : 1);
     if (pick >= 130 && !prepared_.empty()) commit(c_.pick(prepared_));
     check_store();
   }
@@ -213,7 +213,8 @@ class driver {
     std::vector<owner_fragment> fragments;
     std::vector<resource_delta> deltas;
     std::uint8_t kind;
-    std::uint32_t store_id;
+    std::uint32_t store_id, rev;
+    operation_result answer;  // what the twin answered, and the preparation too
   };
 
   void expect(bool holds, const text& what) {
@@ -286,12 +287,6 @@ class driver {
 
   // Mostly the current revision, sometimes one before or after it.
   std::uint32_t expected_revision() { return figures_[0] + (c_.fault(8) ? (c_.one_in(2) ? 1u : ~0u) : 0u); }
-  // What an admission on an open store answers first at another revision; "" at the right one.
-  text stale(std::uint32_t expected) {
-    if (expected == figures_[0] || store_->state_name() != "open") return "";
-    return "retained resource store stale revision: expected " + decimal(expected) + ", current " +
-           decimal(figures_[0]);
-  }
   static operation_result run_direct(retained_resource_store& s, std::uint8_t kind, const owner_fragment& f,
                                      const resource_delta& d, std::uint32_t rev, bool preflight) {
     if (preflight) return kind ? s.preflight_bind(f, d, rev) : s.preflight_update(f, d, rev);
@@ -350,27 +345,14 @@ class driver {
     for (std::size_t i = 0; i < 5; ++i) figures_[i] += add[i];
   }
 
-  // A direct bind or update decides what the twin decides (it holds the same
-  // owner ranges and keys although no accessor shows them).
-  void direct(std::uint8_t kind) {
-    auto [f, d] = inputs(kind);
-    const std::uint32_t rev = expected_revision();
-    op_ = text(kind ? "bind " : "update ") + f.id;
-    const auto copy = twin();
-    const operation_result t = run_direct(*copy, kind, f, d, copy->current_revision(), true);
-    const auto r = attempt(
-        *store_, [&] { return run_direct(*store_, kind, f, d, rev, false); }, 6);
-    if (!r) return;
-    expect(stale(rev).empty() ? outcome(*r) == outcome(t) : r->message == stale(rev), "the twin decides otherwise");
-    if (r->ok) applied(*r, {f}, {d}, kind);
-  }
-
-  // Preparing changes nothing. An admission answers what the preflight answers;
-  // a batch of updates, mostly of bound owners, sometimes with a duplicate owner
-  // or sequence or a missing delta, what its checks of the whole batch and then
-  // its items, made as updates one after another on the twin, answer.
-  void prepare(bool batch) {
-    prepared_entry e{nullptr, nullptr, {}, {}, batch || c_.one_in(2) ? ADMISSION_UPDATE : ADMISSION_BIND, store_id_};
+  // A direct bind or update, a prepared admission, or a batch of updates (mostly
+  // of bound owners, sometimes with a duplicate owner or sequence or a missing
+  // delta) answers what the twin answers: a batch what its checks of the whole
+  // batch and then its items, made one after another, answer. Preparing changes nothing.
+  void admit(std::uint32_t mode) {  // 0 direct, 1 prepared, 2 batch
+    const bool batch = mode == 2;
+    prepared_entry e{nullptr,   nullptr, {}, {}, batch || c_.one_in(2) ? ADMISSION_UPDATE : ADMISSION_BIND,
+                     store_id_, 0,       {}};
     std::vector<text> ids;
     for (const owner_fragment& o : owners_) ids.push_back(o.id);
     if (ids.empty() || c_.fault(4)) ids = OWNERS;
@@ -381,13 +363,21 @@ class driver {
       e.fragments.push_back(std::move(f)), e.deltas.push_back(std::move(d));
     }
     if (batch && c_.fault(8)) e.deltas.pop_back();
-    const std::uint32_t rev = expected_revision();
-    const owner_fragment& f = e.fragments[0];
-    op_ = batch ? "prepare-batch " + std::to_string(e.fragments.size()) : "prepare " + f.id;
+    const std::uint32_t rev = e.rev = expected_revision();
+    const text names[] = {e.kind ? "bind " : "update ", "prepare ", "prepare-batch "};
+    op_ = names[mode] + e.fragments[0].id;
     std::uint32_t items = 0;
-    const operation_result want =
-        batch ? batch_answer(e, rev, items) : run_direct(*store_, e.kind, f, e.deltas[0], rev, true);
+    const operation_result& want = e.answer = answer(e, rev, batch, items);
+    if (mode == 0) {
+      const owner_fragment& f = e.fragments[0];
+      const auto r = attempt(
+          *store_, [&] { return run_direct(*store_, e.kind, f, e.deltas[0], rev, false); }, 6);
+      expect(!r || outcome(*r) == outcome(want), "the twin answers '" + want.message + "'");
+      if (r && r->ok) applied(*r, e.fragments, e.deltas, e.kind);
+      return;
+    }
     if (batch) e.batch = store_->prepare_candidate_batch(e.fragments, e.deltas, rev);
+    const owner_fragment& f = e.fragments[0];
     if (!batch)
       e.one = e.kind ? store_->prepare_bind(f, e.deltas[0], rev) : store_->prepare_update(f, e.deltas[0], rev);
     const auto answers = [&](auto& p) {
@@ -398,20 +388,25 @@ class driver {
              (!want.ok || outcome(got) == outcome(want));
     };
     expect(batch ? answers(*e.batch) && e.batch->item_count() == items : answers(*e.one) && e.one->is_bind() == e.kind,
-           "prepared otherwise than '" + want.message + "'");
+           "prepared otherwise than the twin answers: '" + want.message + "'");
     expect(look(*store_) == before_, "preparing changed the store");
     prepared_.push_back(std::move(e));
     if (prepared_.size() > 8) prepared_.erase(prepared_.begin());
     if (c_.one_in(3)) commit(prepared_.back());  // at once, while it is fresh
   }
 
-  operation_result batch_answer(const prepared_entry& e, std::uint32_t rev, std::uint32_t& items) {
+  // The twin's answer: a single admission is preflighted on it; the items of a
+  // batch are applied one after another.
+  operation_result answer(const prepared_entry& e, std::uint32_t rev, bool batch, std::uint32_t& items) {
     const text prefix = "retained resource candidate batch ";
     std::set<text> seen;  // owners, and sequences after a space
-    text first = store_->state_name() != "open" ? "retained resource store is not open" : stale(rev);
-    if (first.empty() && e.deltas.size() != e.fragments.size())
+    text first = store_->state_name() != "open" ? "retained resource store is not open" : "";
+    if (first.empty() && rev != figures_[0])
+      first = "retained resource store stale revision: expected " + decimal(rev) + ", current " + decimal(figures_[0]);
+    if (batch && first.empty() && e.deltas.size() != e.fragments.size())
       first = prefix + "requires 1..4096 parallel fragment/delta items";
     for (const owner_fragment& f : e.fragments) {
+      if (!batch) break;
       if (first.empty() && !seen.insert(f.id).second) first = prefix + "duplicates owner " + f.id;
       for (const auto& m : f.commands)
         if (first.empty() && !seen.insert(" " + std::to_string(m.sequence)).second)
@@ -420,8 +415,10 @@ class driver {
     const auto copy = twin();
     operation_result sums{first.empty(), 0, 0, 0, 0, first.empty() ? "ok" : first};
     for (std::size_t i = 0; sums.ok && i < e.fragments.size(); ++i) {
-      const operation_result r = copy->update_owner(e.fragments[i], e.deltas[i], copy->current_revision());
-      if (!r.ok) sums = {false, 0, 0, 0, 0, prefix + "item " + std::to_string(i) + ": " + r.message};
+      const operation_result r =
+          run_direct(*copy, e.kind, e.fragments[i], e.deltas[i], copy->current_revision(), !batch);
+      if (!r.ok)
+        sums = {false, 0, 0, 0, 0, batch ? prefix + "item " + std::to_string(i) + ": " + r.message : r.message};
       items += r.ok;
       sums.validations += r.validations, sums.explicitComparisons += r.explicitComparisons;
       sums.payloadComparisons += r.payloadComparisons;
@@ -446,13 +443,8 @@ class driver {
     const std::uint8_t kind = c_.one_in(8) ? !e.kind : e.kind;
     fallible_store& target = c_.one_in(8) ? elsewhere_ : *store_;
     const std::uint32_t probes = target.index_probe_total();
-    const auto facts = [](auto& p) {
-      return std::tuple{
-          p.is_consumed(), p.is_admitted(),          p.revision(),           p.message(), p.index_probes(),
-          p.validations(), p.explicit_comparisons(), p.payload_comparisons()};
-    };
-    const auto [consumed, admitted, at, message, prepared_probes, validations, comparisons, payload_comparisons] =
-        e.batch ? facts(*e.batch) : facts(*e.one);
+    const auto consumed = [&] { return e.batch ? e.batch->is_consumed() : e.one->is_consumed(); };
+    const bool was_consumed = consumed();
     op_ = (e.batch ? "commit-batch " : "commit ") + e.fragments[0].id;
     const auto r = attempt(
         target,
@@ -462,23 +454,23 @@ class driver {
                       : target.commit_prepared_update(e.one, fragments[0], deltas[0]);
         },
         e.batch ? 2 : 6);  // a batch is cut short often, so that later items are reached
-    expect(std::get<0>(e.batch ? facts(*e.batch) : facts(*e.one)) == (consumed || (r && r->ok)), "the consumed flag");
+    expect(consumed() == (was_consumed || (r && r->ok)), "the consumed flag");
     if (!r) return;
     const text prefix =
         e.batch ? "retained resource prepared candidate batch " : "retained resource prepared admission ";
     const std::pair<bool, text> checks[] = {
         {&target != store_.get() || e.store_id != store_id_, prefix + "belongs to another store"},
-        {consumed, prefix + "was already consumed"},
+        {was_consumed, prefix + "was already consumed"},
         {!e.batch && kind != e.kind, prefix + "kind does not match commit"},
-        {!admitted, message},
-        {at != figures_[0], prefix + "is stale: expected " + decimal(at) + ", current " + decimal(figures_[0])},
+        {!e.answer.ok, e.answer.message},
+        {e.rev != figures_[0], prefix + "is stale: expected " + decimal(e.rev) + ", current " + decimal(figures_[0])},
         {!same, prefix + (e.batch ? "inputs were changed or reordered" : "inputs were changed")},
         {true, "ok"}};
     const text expected = std::find_if(std::begin(checks), std::end(checks), [](auto& c) { return c.first; })->second;
     expect(r->message == expected, "commit answered '" + r->message + "', expected '" + expected + "'");
     if (!r->ok) return;
-    expect(outcome(*r) == outcome({true, 0, validations, comparisons, payload_comparisons, "ok"}) &&
-               target.index_probe_total() - probes >= prepared_probes,
+    expect(outcome(*r) == outcome(e.answer) &&
+               target.index_probe_total() - probes >= (e.batch ? e.batch->index_probes() : e.one->index_probes()),
            "a commit counted otherwise than its preparation");
     applied(*r, e.fragments, e.deltas, e.kind);
   }

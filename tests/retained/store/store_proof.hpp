@@ -168,9 +168,11 @@ struct observed {
   text figures, content;
   bool operator==(const observed&) const = default;
 };
+inline text figures_of(retained_resource_store& s) {
+  return s.store_diagnostics_text() + "|" + decimal(s.index_probe_total());
+}
 inline observed look(retained_resource_store& s) {
-  observed o{s.store_diagnostics_text() + "|" + decimal(s.index_probe_total()),
-             s.state_name() + "|" + s.surface_name()};
+  observed o{figures_of(s), s.state_name() + "|" + s.surface_name()};
   for (const std::vector<text>& kind : texts_of(stored(s)))
     for (const text& t : kind) o.content += "|" + t;
   for (std::uint32_t v : {s.entry_count(), s.owner_count(), s.command_total(), s.payload_total(), s.index_node_count()})
@@ -185,7 +187,10 @@ inline observed look(retained_resource_store& s) {
 
 class driver {
  public:
-  explicit driver(choices& c) : c_(c) { reset("main"); }
+  explicit driver(choices& c) : c_(c) {
+    reset("main");
+    check_whole_store(*store_);
+  }
 
   // One operation with its checks, then the invariants of the whole store.
   void step() {
@@ -196,8 +201,9 @@ class driver {
     if (pick < 2) close();
     if (pick == 2 || (pick < 40 && !open)) reset(c_.one_in(2) ? "main" : text(c_.one_in(2) ? 0 : 129, 's'));
     if (pick > 2 && pick < 80 && (open || pick >= 40)) admit(0);
-    if (pick >= 80 && (pick < 130 || prepared_.empty())) admit(pick >= 110 && pick < 130 ? 2 : 1);
-    if (pick >= 130 && !prepared_.empty()) commit(c_.pick(prepared_));
+    if (pick >= 80 && (pick < 130 || (pick < 185 && prepared_.empty()))) admit(pick >= 110 && pick < 130 ? 2 : 1);
+    if (pick >= 130 && pick < 185 && !prepared_.empty()) commit(c_.pick(prepared_));
+    if (pick >= 185) resend();
     check_store();
   }
 
@@ -233,29 +239,30 @@ class driver {
     ++store_id_;
     // Sometimes a prepared object of the old store stays, to be committed on the new one.
     if (!prepared_.empty()) prepared_.erase(prepared_.begin(), prepared_.end() - c_.one_in(4));
-    owners_.clear(), rows_ = {}, figures_ = {};
+    owners_.clear(), rows_ = {}, figures_ = {}, twin_.reset();
     op_ = "new store '" + surface.substr(0, 8) + "'";
-    before_ = look(*store_);
   }
 
   void close() {
     op_ = "close";
     figures_[0] += store_->state_name() != "closed";
     expect(store_->close_store() && store_->state_name() == "closed", "closing");
-    owners_.clear(), rows_ = {};
+    owners_.clear(), rows_ = {}, twin_.reset();
   }
 
   // The twin: a new store given the owners in row order by direct bindings, the
   // first with every stored resource in row order, which gives the same rows.
-  std::unique_ptr<retained_resource_store> twin() {
-    auto twin = std::make_unique<retained_resource_store>(store_->surface_name());
+  // Made again after every change of the model.
+  retained_resource_store& twin() {
+    if (twin_) return *twin_;
+    twin_ = std::make_unique<retained_resource_store>(store_->surface_name());
     resource_delta resources = stored(*store_);
     for (const owner_fragment& o : owners_) {
-      expect(twin->bind_owner(o, resources, twin->current_revision()).ok, "the twin refuses a binding");
+      expect(twin_->bind_owner(o, resources, twin_->current_revision()).ok, "the twin refuses a binding");
       resources = {store_->surface_name(), {}, {}, {}, {}, {}};
     }
-    if (store_->state_name() == "closed") twin->close_store();
-    return twin;
+    if (store_->state_name() == "closed") twin_->close_store();
+    return *twin_;
   }
 
   owner_fragment* bound(const text& id) {
@@ -325,6 +332,7 @@ class driver {
                const std::vector<resource_delta>& deltas, std::uint8_t kind) {
     expect(r.ok && r.message == "ok" && r.revision == figures_[0] + 1, "an applied result");
     operation_result counted{true, 0, 0, 0, 0, "ok"};
+    twin_.reset();
     for (std::size_t i = 0; i < fragments.size(); ++i) {
       owner_fragment* o = bound(fragments[i].id);
       expect(o ? kind == ADMISSION_UPDATE && o->generation < fragments[i].generation : kind == ADMISSION_BIND,
@@ -412,17 +420,17 @@ class driver {
         if (first.empty() && !seen.insert(" " + std::to_string(m.sequence)).second)
           first = prefix + "duplicates command sequence " + std::to_string(m.sequence);
     }
-    const auto copy = twin();
+    retained_resource_store& copy = twin();
     operation_result sums{first.empty(), 0, 0, 0, 0, first.empty() ? "ok" : first};
     for (std::size_t i = 0; sums.ok && i < e.fragments.size(); ++i) {
-      const operation_result r =
-          run_direct(*copy, e.kind, e.fragments[i], e.deltas[i], copy->current_revision(), !batch);
+      const operation_result r = run_direct(copy, e.kind, e.fragments[i], e.deltas[i], copy.current_revision(), !batch);
       if (!r.ok)
         sums = {false, 0, 0, 0, 0, batch ? prefix + "item " + std::to_string(i) + ": " + r.message : r.message};
       items += r.ok;
       sums.validations += r.validations, sums.explicitComparisons += r.explicitComparisons;
       sums.payloadComparisons += r.payloadComparisons;
     }
+    if (batch) twin_.reset();  // it took the items
     return sums;
   }
 
@@ -475,26 +483,100 @@ class driver {
     applied(*r, e.fragments, e.deltas, e.kind);
   }
 
-  // The invariants of the whole store, whatever the last step did: it shows what
-  // its twin and the model show; every command is found with its owner and
-  // resolves rows that name stored resources of the referenced identities; and
-  // the lookups, with that of a command that may or may not be stored, change nothing.
+  // An update that keeps a bound owner's commands and resends stored resources,
+  // and perhaps the next generation of a stored image, is admitted.
+  void resend() {
+    if (owners_.empty() || store_->state_name() != "open") return;
+    owner_fragment f = c_.pick(owners_);
+    f.generation += 1;
+    const resource_delta all = stored(*store_);
+    resource_delta d{all.surface, {}, {}, {}, {}, {}};
+    const auto some = [&](auto& to, const auto& from) {
+      for (const auto& r : from)
+        if (c_.one_in(2)) to.push_back(r);
+    };
+    some(d.paints, all.paints), some(d.images, all.images), some(d.glyphs, all.glyphs);
+    some(d.clips, all.clips), some(d.transforms, all.transforms);
+    if (!all.images.empty() && c_.one_in(2)) {
+      const text id = c_.pick(all.images).id;
+      std::int32_t newest = 0;
+      for (const auto& i : all.images) newest = i.id == id ? std::max(newest, i.generation) : newest;
+      c_.wild = false;
+      add_resource(c_, d, 1, id, newest + 1);
+    }
+    op_ = "resend " + f.id;
+    const auto r = attempt(
+        *store_, [&] { return store_->update_owner(f, d, figures_[0]); }, 6);
+    expect(!r || r->ok, "resending stored resources was refused: " + (r ? r->message : text()));
+    if (r) applied(*r, {f}, {d}, ADMISSION_UPDATE);
+  }
+
+  // After a step that changed the model, the invariants of the whole store: it
+  // shows what its twin and the model show, and every command is found with its
+  // owner and resolves rows that name stored resources of the referenced
+  // identities. (A step that changed nothing left the store as the last check
+  // found it, which its own checks show.) After every step, a command that may or
+  // may not be stored is found exactly when one with the same canonical text is;
+  // and the lookups change nothing.
   void check_store() {
     retained_resource_store& s = *store_;
-    const observed was = look(s);
-    expect(look(*twin()).content == was.content, "the store shows other content than its twin");
-    const resource_delta all = stored(s);
-    expect(texts_of(all) == rows_, "the stored rows differ from the resources applied");
-    const std::array<std::uint32_t, 5> shown{s.current_revision(), s.validation_total(), s.explicit_comparison_total(),
-                                             s.payload_comparison_total(), s.admission_total()};
-    expect(shown == figures_ && s.owner_count() == owners_.size(), "the figures differ from the applied results");
-    const auto id_at = [](const auto& rows, std::int32_t r) {
-      return r >= 0 && static_cast<std::size_t>(r) < rows.size() ? rows[r].id : text();
-    };
+    if (!twin_) check_whole_store(s);
     const text owner = c_.pick(OWNERS);
     const render_command_record probe = make_command(c_, owner, c_.upto(40));
     std::int32_t at = 0, probe_row = -1, probe_owner = -1;
     for (std::int32_t row = 0; row < static_cast<std::int32_t>(owners_.size()); ++row) {
+      for (const render_command_record& m : owners_[row].commands) {
+        if (command_record_text(m) == command_record_text(probe)) probe_row = at, probe_owner = row;
+        ++at;
+      }
+    }
+    expect(s.find_command_row(probe) == probe_row && s.find_command_owner(probe) == probe_owner, "a command lookup");
+    expect(figures_of(s) == before_.figures, "a lookup changed the store");
+  }
+
+  void check_whole_store(retained_resource_store& s) {
+    before_ = look(s);
+    expect(look(twin()).content == before_.content, "the store shows other content than its twin");
+    const resource_delta all = stored(s);
+    expect(texts_of(all) == rows_, "the stored rows differ from the resources applied");
+    std::uint32_t payload = 0, commands = 0;
+    std::set<text> images;  // each id has an "image-latest" key
+    for (const auto& i : all.images) payload += static_cast<std::uint32_t>(i.sizeBytes), images.insert(i.id);
+    for (const auto& g : all.glyphs) payload += static_cast<std::uint32_t>(g.sizeBytes);
+    for (const owner_fragment& o : owners_) commands += static_cast<std::uint32_t>(o.commands.size());
+    const auto entries = static_cast<std::uint32_t>(count_delta_entries(all));
+    const auto owners = static_cast<std::uint32_t>(owners_.size());
+    static const char* const names[] = {"revision",
+                                        "entries",
+                                        "owners",
+                                        "commands",
+                                        "payload",
+                                        "validations",
+                                        "explicit-comparisons",
+                                        "payload-comparisons",
+                                        "admissions"};
+    const std::array<std::uint32_t, 9> want{figures_[0], entries,     owners,      commands,   payload,
+                                            figures_[1], figures_[2], figures_[3], figures_[4]};
+    const std::array<std::uint32_t, 9> shown{s.current_revision(),
+                                             s.entry_count(),
+                                             s.owner_count(),
+                                             s.command_total(),
+                                             s.payload_total(),
+                                             s.validation_total(),
+                                             s.explicit_comparison_total(),
+                                             s.payload_comparison_total(),
+                                             s.admission_total()};
+    text line = "retained-resource-store-v1: surface=" + s.surface_name() + "; state=" + s.state_name();
+    for (std::size_t i = 0; i < want.size(); ++i) line += "; " + text(names[i]) + "=" + decimal(want[i]);
+    expect(shown == want && s.store_diagnostics_text() == line + "; rejections=operation-results-only",
+           "the figures or the diagnostics line differ from the model's: " + s.store_diagnostics_text());
+    expect(s.index_node_count() == entries + images.size() + owners + commands,
+           "the index holds other keys than the rows, the newest images, owners and commands need");
+    const auto id_at = [](const auto& rows, std::int32_t r) {  // "" for -1, which is no row
+      return r >= 0 && static_cast<std::size_t>(r) < rows.size() ? rows[r].id : text(r == -1 ? "" : "?");
+    };
+    std::int32_t at = 0;
+    for (std::int32_t row = 0; row < static_cast<std::int32_t>(owners); ++row) {
       const owner_fragment& o = owners_[row];
       expect(s.find_owner_binding(o.id) == row && s.owner_generation(row) == static_cast<std::uint32_t>(o.generation),
              "owner " + o.id);
@@ -507,17 +589,14 @@ class driver {
         expect(s.find_command_row(m) == at && s.find_command_owner(m) == row && named == references(m) &&
                    (image < 0 || all.images[image].generation == m.imageGeneration),
                "a stored command is not found, or a resolved row names another resource");
-        if (command_record_text(m) == command_record_text(probe)) probe_row = at, probe_owner = row;
         ++at;
       }
     }
-    expect(s.find_command_row(probe) == probe_row && s.find_command_owner(probe) == probe_owner, "a command lookup");
-    expect(look(s) == was, "a lookup changed the store");
-    before_ = was;
   }
 
   choices& c_;
   std::unique_ptr<fallible_store> store_;
+  std::unique_ptr<retained_resource_store> twin_;
   fallible_store elsewhere_{"main"};  // another store, where every commit is refused
   std::uint32_t store_id_ = 0;
   std::vector<owner_fragment> owners_;  // the fragments last applied, in binding order

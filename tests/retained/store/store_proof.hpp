@@ -484,7 +484,8 @@ class driver {
   }
 
   // An update that keeps a bound owner's commands and resends stored resources,
-  // and perhaps the next generation of a stored image, is admitted.
+  // and perhaps the next generation of an image (the first, when none is
+  // stored), is admitted.
   void resend() {
     if (owners_.empty() || store_->state_name() != "open") return;
     owner_fragment f = c_.pick(owners_);
@@ -497,8 +498,8 @@ class driver {
     };
     some(d.paints, all.paints), some(d.images, all.images), some(d.glyphs, all.glyphs);
     some(d.clips, all.clips), some(d.transforms, all.transforms);
-    if (!all.images.empty() && c_.one_in(2)) {
-      const text id = c_.pick(all.images).id;
+    if (c_.one_in(2)) {
+      const text& id = c_.pick(IDS[1]);
       std::int32_t newest = 0;
       for (const auto& i : all.images) newest = i.id == id ? std::max(newest, i.generation) : newest;
       c_.wild = false;

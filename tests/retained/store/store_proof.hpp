@@ -1,11 +1,12 @@
 // Random operation sequences on a retained resource store over a small universe
 // of ids, generations and sequences, so that collisions, regressions, overlaps
 // and duplicates happen often, with the invariants that must hold after every
-// step whatever happened, all checked from the outside. After every step the
+// step whatever happened, all checked from the outside. After every change the
 // store must show what a twin shows that is made by direct bindings alone from
-// what was applied, so prepared commits, batches and updates must leave exactly
-// what direct binds leave. Shared by the seeded random test and the fuzz
-// target, which differ only in where their choices come from.
+// what was applied, and every admission must answer what the twin answers, so
+// prepared commits, batches and updates must leave exactly what direct binds
+// leave. Shared by the seeded random test and the fuzz target, which differ
+// only in where their choices come from.
 #pragma once
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <stdexcept>
 #include <tuple>
 
 #include "retained/model/record_text.hpp"

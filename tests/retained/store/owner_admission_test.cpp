@@ -1,7 +1,10 @@
+// Owner admission through the direct binds, updates and preflights: its
+// refusals in order, the store limits at and one past their values, and an
+// apply cut short by an exception.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <functional>
+#include <new>
 
 #include "tests/retained/store/store_test_support.hpp"
 
@@ -10,11 +13,11 @@ using namespace store_test;
 namespace {
 
 // The fragment with its first command changed.
-owner_fragment first(owner_fragment f, std::function<void(render_command_record&)> change) {
+owner_fragment first(owner_fragment f, const std::function<void(render_command_record&)>& change) {
   change(f.commands[0]);
   return f;
 }
-resource_delta edited(std::function<void(resource_delta&)> change) {
+resource_delta edited(const std::function<void(resource_delta&)>& change) {
   resource_delta d = none;
   change(d);
   return d;
@@ -28,8 +31,7 @@ struct owner_admission : ::testing::Test {
                                   [](auto& c) { c.kind = "image", c.resourceId = "img", c.imageGeneration = 3; });
   owner_fragment a2 = a1;
   void SetUp() override {
-    const resource_delta stored{"main", {paint("p")}, {image("img", 3)}, {glyph('a')}, {clip("c")}, {transform("t")}};
-    ASSERT_TRUE(s.bind_owner(a1, stored, 0).ok);
+    ASSERT_TRUE(s.bind_owner(a1, every_kind, 0).ok);
     a2.generation = 2;
     for (std::int32_t k = 1; k < 5; ++k) {
       ASSERT_TRUE(s.bind_owner(fragment(text(1, static_cast<char>('a' + k)), 1, {30 + k}), none, k).ok);
@@ -53,9 +55,8 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   const resource_delta q = edited([](auto&d) { d.paints = {paint("q")}; }),
                        img4 = edited([](auto&d) { d.images = {image("img", 4)}; });
   // 65536 stored resources, of every kind: accepted unchanged, counted.
-  const resource_delta copies = edited([](auto& d) {
-    d = {"main", std::vector(65532, paint("p")), {image("img", 3)}, {glyph('a')}, {clip("c")}, {transform("t")}};
-  });
+  resource_delta copies = every_kind;
+  copies.paints.resize(65532, paint("p"));
   const std::uint32_t entries = s.entry_count(), payload = s.payload_total(), nodes = s.index_node_count();
   const auto refer = [&](std::function<void(render_command_record&)> change) { return first(n, change); };
   // clang-format off
@@ -106,8 +107,9 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
     if (r.overlay) {
       staging_state staging = make_staging_state(1);
       r.overlay(staging);
-      const preflight_result staged = s.stage_owner_delta(r.f, r.d, r.expected, r.kind, staging);
-      EXPECT_EQ(staged.message, r.message.empty() ? "ok" : r.message) << i;
+      EXPECT_EQ(s.stage_owner_delta(r.f, r.d, r.expected, r.kind, staging).message,
+                r.message.empty() ? "ok" : r.message)
+          << i;
       continue;
     }
     // A preflight answers what the operation does; a refused one reports no counts.
@@ -129,27 +131,129 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   EXPECT_EQ(s.bind_owner(n, q, 6).message, "retained resource owner n is already bound");
   s.close_store();
   open_store invalid("");
-  for (open_store* t : {&s, &invalid}) {
+  for (open_store* t : {&s, &invalid})
     EXPECT_EQ(t->bind_owner(n, none, 99).message, "retained resource store is not open");
+}
+
+namespace {
+
+// Reports fewer entries than it holds when asked to: with the entry limit out
+// of the way, the index node limit is the one an admission meets first.
+struct hidden_entries_store : retained_resource_store {
+  using retained_resource_store::retained_resource_store;
+  std::uint32_t entry_count() override { return retained_resource_store::entry_count() - hidden; }
+  std::uint32_t hidden = 0;
+};
+
+// Owner n at `generation`: `commands` commands from sequence 16n, the first
+// `images` of them drawing a new placeholder image each, which the delta brings.
+std::pair<owner_fragment, resource_delta> owner(std::int32_t n, std::int32_t generation, int commands, int images) {
+  std::vector<std::int32_t> sequences;
+  for (int j = 0; j < commands; ++j) sequences.push_back(16 * n + j);
+  std::pair<owner_fragment, resource_delta> o{fragment("o" + std::to_string(n), generation, sequences), none};
+  for (int j = 0; j < images; ++j) {
+    const text id = "i" + std::to_string(16 * n + j);
+    o.second.images.push_back(
+        {id, "image", 1, 0, 0, 0, "bgra8-hex", "srgb", "straight", "loading", false, id, "", "s"});
+    if (j < commands) o.first.commands[j].kind = "image", o.first.commands[j].resourceId = id;
+    if (j < commands) o.first.commands[j].imageGeneration = 1;
+  }
+  return o;
+}
+
+}  // namespace
+
+// One store filled through real admissions to 65536 entries, 4096 owners and
+// 65535 commands: each limit passes at its value and refuses one past it, and
+// the full store still answers its lookups and admits updates that fit.
+TEST(StoreLimits, EveryLimitAtFullSize) {
+  hidden_entries_store s("main");
+  const auto bind = [&](const auto& o) { return s.bind_owner(o.first, o.second, s.current_revision()).message; };
+  const auto update = [&](const auto& o) {
+    return s.preflight_update(o.first, o.second, s.current_revision()).message;
+  };
+  const text full = "retained resource store exceeds 65536 entries/commands or 64 MiB";
+  for (std::int32_t n = 0; n < 4095; ++n) ASSERT_EQ(bind(owner(n, 1, 16, 16)), "ok") << n;
+  EXPECT_EQ(bind(owner(4095, 1, 15, 17)), full);  // one entry too many
+  EXPECT_EQ(bind(owner(4095, 1, 17, 0)), full);   // one command too many
+  ASSERT_EQ(bind(owner(4095, 1, 15, 16)), "ok");
+  EXPECT_EQ(std::tuple(s.entry_count(), s.owner_count(), s.command_total(), s.index_node_count()),
+            std::tuple(65536u, 4096u, 65535u, 200703u));
+  // One command more meets the owner limit (the command limit exactly), two the command limit.
+  EXPECT_EQ(bind(owner(5000, 1, 1, 0)), "retained resource store exceeds 4096 owners");
+  EXPECT_EQ(bind(owner(5000, 1, 2, 0)), full);
+  auto newer = owner(7, 2, 16, 16);
+  newer.second.paints.push_back(paint("p"));
+  EXPECT_EQ(update(newer), full);
+  s.hidden = 1;  // one index node short of the limit: a paint fits, an image of a new id (two nodes) does not
+  EXPECT_EQ(update(newer), "ok");
+  newer.second.paints.clear(), newer.second.images.push_back(image("new", 1));
+  EXPECT_EQ(update(newer), "retained resource store exceeds 200704 index nodes");
+  s.hidden = 0;
+  newer.second.images.pop_back();
+  EXPECT_TRUE(s.update_owner(newer.first, newer.second, s.current_revision()).ok);
+  for (std::int32_t n : {0, 7, 2048, 4095}) {
+    const auto o = owner(n, n == 7 ? 2 : 1, n == 4095 ? 15 : 16, 16);
+    EXPECT_EQ(s.find_owner_binding(o.first.id), n);
+    EXPECT_EQ(s.find_command_row(o.first.commands.back()), 16 * n + static_cast<int>(o.first.commands.size()) - 1);
+    EXPECT_EQ(s.find_command_owner(o.first.commands.front()), n);
+    EXPECT_EQ(s.owner_command_image_row(n, 14), 16 * n + 14);
+    EXPECT_EQ(s.read_image_row(s.index_find_key(make_index_key("image-latest", "i" + std::to_string(16 * n), 0))).id,
+              "i" + std::to_string(16 * n));
   }
 }
 
-// 4096 owners holding 65535 commands: one command more meets the owner limit
-// (the command limit exactly), two the command limit, and an update passes.
-// All owners but the first are written straight into the owner table.
-TEST(owner_admission_limits, OwnersAndCommandsAtTheirLimits) {
-  open_store s("main");
-  ASSERT_TRUE(s.bind_owner(fragment("o", 1, {0, 1}), none, 0).ok);
-  for (std::uint32_t k = 1; k < 4096; ++k) {
-    owner_columns& o = s.owner_table;
-    o.id.push_back(std::to_string(k)), o.generation.push_back(1), o.command_count.push_back(16);
-    o.first_sequence.push_back(k * 16), o.last_sequence.push_back(k * 16 + 15), o.first_command_row.push_back(0);
+namespace {
+
+// Every write step of an apply throws at its n-th call, counted over all of
+// them; index writes throw after writing, the others before.
+struct failing_store : open_store {
+  using open_store::open_store;
+  using base = open_store;
+  using row = std::int32_t;
+  int countdown = 0;
+  void tick() {
+    if (countdown > 0 && --countdown == 0) throw std::bad_alloc();
   }
-  s.commands = 65535;
-  const text before = s.fingerprint();
-  EXPECT_EQ(s.bind_owner(fragment("x", 1, {70000}), none, 1).message, "retained resource store exceeds 4096 owners");
-  EXPECT_EQ(s.bind_owner(fragment("x", 1, {70000, 70001}), none, 1).message,
-            "retained resource store exceeds 65536 entries/commands or 64 MiB");
-  EXPECT_EQ(s.fingerprint(), before);
-  EXPECT_TRUE(s.update_owner(fragment("o", 2, {0, 1}), none, 1).ok);
+  // clang-format off
+  void append_paint_row(const paint_record& r) override { tick(), base::append_paint_row(r); }
+  void append_image_row(const render_image_record& r) override { tick(), base::append_image_row(r); }
+  void append_glyph_row(const glyph_alpha_record& r) override { tick(), base::append_glyph_row(r); }
+  void append_clip_row(const clip_record& r) override { tick(), base::append_clip_row(r); }
+  void append_transform_row(const transform_record& r) override { tick(), base::append_transform_row(r); }
+  void index_put(const text& key, std::uint32_t value) override { base::index_put(key, value), tick(); }
+  void append_command_row(row o, const render_command_record& c, row p, row i, row g, row l, row t) override { tick(), base::append_command_row(o, c, p, i, g, l, t); }
+  void set_command_row(row r, const render_command_record& c, row p, row i, row g, row l, row t) override { tick(), base::set_command_row(r, c, p, i, g, l, t); }
+  // clang-format on
+};
+
+}  // namespace
+
+TEST(ApplyDelta, AnApplyCutShortLeavesTheStoreAsItWas) {
+  owner_fragment a = fragment("a", 1, {1, 2, 3}), b = fragment("b", 1, {4, 5, 6});
+  a.commands[0].paintId = "p", b.commands[0].paintId = "q", b.commands[1].clipId = "c";
+  a.commands[1].kind = "image", a.commands[1].resourceId = "img", a.commands[1].imageGeneration = 3;
+  owner_fragment a2 = a;
+  a2.generation = 2, a2.commands[0].paintId = "q", a2.commands[1].resourceId = "new",
+  a2.commands[1].imageGeneration = 1;
+  const resource_delta next{"main",       {paint("q")}, {image("img", 4), image("new", 1)},
+                            {glyph('b')}, {clip("d")},  {transform("u")}};
+  for (const bool bind : {true, false}) {
+    for (int n = 1;; ++n) {
+      failing_store s("main");
+      ASSERT_TRUE(s.bind_owner(a, every_kind, 0).ok);
+      const text before = s.fingerprint();
+      s.countdown = n;
+      const auto admit = [&] { return bind ? s.bind_owner(b, next, 1) : s.update_owner(a2, next, 1); };
+      try {
+        EXPECT_TRUE(admit().ok);
+        EXPECT_GT(n, 10);  // every write step was reached before
+        break;
+      } catch (const std::bad_alloc&) {
+        ASSERT_EQ(s.fingerprint(), before) << n;
+        s.countdown = 0;
+        EXPECT_TRUE(admit().ok) << n;
+      }
+    }
+  }
 }

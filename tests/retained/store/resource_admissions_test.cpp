@@ -1,3 +1,5 @@
+// The five resource admissions: their steps and rules in order, and where
+// accepted resources resolve.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,8 +38,7 @@ struct admissions : ::testing::Test {
   open_store s{"main"};
   staging_state staging = make_staging_state(1);
   void SetUp() override {
-    const resource_delta stored{"main", {paint("p")}, {image("img", 3)}, {glyph('a')}, {clip("c")}, {transform("t")}};
-    ASSERT_TRUE(s.bind_owner(fragment("o", 1, {1}), stored, 0).ok);
+    ASSERT_TRUE(s.bind_owner(fragment("o", 1, {1}), every_kind, 0).ok);
     staging.pending_paints.push_back(paint("sp"));
     staging.resource_keys.assign(make_index_key("paint", "sp", 0), 1);
     staging.pending_images.push_back(image("si", 5));

@@ -1,6 +1,6 @@
-// The store's own parts: construction, the index and its counts, the column
-// tables with their three regions of rows, the accessors, close, and the
-// command lookup.
+// The store's own parts: construction, the index and its counts, the row
+// accessors and close. (Finds, resolution across the three regions of rows
+// and the command lookup are proven by the random store proof.)
 #include <gtest/gtest.h>
 
 #include <map>
@@ -88,47 +88,6 @@ TEST(StoreIndex, CountsEqualAWalkOfTheChains) {
   }
 }
 
-// One kind's three regions: a stored row, a pending row, and an accepted
-// resource after a decoy. Each id resolves to its combined row; rows of the
-// first two regions read back, any other row reads as an empty record.
-template <class R>
-void check_regions(const char* word, void (store_t::*append)(const R&),
-                   std::int32_t (store_t::*resolve)(preflight_result&, staging_state&, const text&),
-                   R (store_t::*at)(const staging_state&, std::int32_t), std::vector<R> staging_state::*pending,
-                   std::vector<R> preflight_result::*accepted) {
-  store_t store("main");
-  staging_state staging = make_staging_state(4);
-  preflight_result result = make_preflight_result("o", 1);
-  const auto record = [](const char* id) {
-    R r{};
-    r.id = id;
-    return r;
-  };
-  (store.*append)(record("stored"));
-  (staging.*pending).push_back(record("pending"));
-  staging.resource_keys.assign(make_index_key(word, "pending", 0), 1);
-  result.*accepted = {record("other"), record("accepted")};
-  const std::pair<text, std::int32_t> cases[] = {
-      {"stored", 0}, {"pending", 1}, {"other", 2}, {"accepted", 3}, {"absent", -1}};
-  for (const auto& [id, row] : cases) {
-    EXPECT_EQ((store.*resolve)(result, staging, id), row) << word << " " << id;
-    EXPECT_EQ((store.*at)(staging, row).id, row < 2 && row >= 0 ? id : "") << word << " " << id;
-  }
-}
-
-TEST(ColumnTables, CombinedRowsCoverStoredPendingAndAcceptedRegions) {
-  using S = staging_state;
-  using P = preflight_result;
-  check_regions("paint", &store_t::append_paint_row, &store_t::resolve_paint_reference, &store_t::paint_at,
-                &S::pending_paints, &P::accepted_paints);
-  check_regions("glyph", &store_t::append_glyph_row, &store_t::resolve_glyph_reference, &store_t::glyph_at,
-                &S::pending_glyphs, &P::accepted_glyphs);
-  check_regions("clip", &store_t::append_clip_row, &store_t::resolve_clip_reference, &store_t::clip_at,
-                &S::pending_clips, &P::accepted_clips);
-  check_regions("transform", &store_t::append_transform_row, &store_t::resolve_transform_reference,
-                &store_t::transform_at, &S::pending_transforms, &P::accepted_transforms);
-}
-
 // Accessors answer inside their tables only; a close empties rows and keys but
 // keeps the totals, and a closed index answers -1 and takes no puts.
 TEST(StoreDiagnostics, AccessorsAndClose) {
@@ -179,24 +138,6 @@ TEST(StoreDiagnostics, AccessorsAndClose) {
   store_t invalid("");
   EXPECT_TRUE(invalid.close_store());
   EXPECT_EQ(invalid.store_diagnostics_text(), diagnostics("", "closed", {1, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
-// A command is found only when it is stored exactly as given.
-TEST(CommandLookup, FindsOnlyACommandStoredExactlyAsGiven) {
-  store_t store("main");
-  ASSERT_TRUE(store.bind_owner(fragment("a", 1, {1, 2}), none, 0).ok);
-  const owner_fragment b = fragment("b", 1, {10, 11, 12});
-  owner_fragment newer = fragment("b", 2, {10, 11, 12});
-  newer.commands[1].geometry[17] = 5;
-  ASSERT_TRUE(store.bind_owner(b, none, 1).ok && store.update_owner(newer, none, 2).ok);
-  render_command_record unstored = newer.commands[1];
-  unstored.sequence = 99;
-  store.index_put(make_index_key("command-sequence", "", 99), 7);  // a key naming no stored row
-  const std::tuple<render_command_record, std::int32_t, std::int32_t> cases[] = {
-      {newer.commands[1], 3, 1}, {b.commands[1], -1, -1}, {unstored, -1, -1}, {newer.commands[0], 2, 1}};
-  for (const auto& [command, row, owner] : cases) {
-    EXPECT_EQ(std::tuple(store.find_command_row(command), store.find_command_owner(command)), std::tuple(row, owner));
-  }
 }
 
 }  // namespace

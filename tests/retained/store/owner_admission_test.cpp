@@ -1,10 +1,13 @@
-// Owner admission through the direct binds, updates and preflights: its
-// refusals in order, the store limits at and one past their values, and an
-// apply cut short by an exception.
+// Admission of an owner with its delta through the direct binds, updates and
+// preflights: the rules of each resource kind and the owner's refusals, each in
+// order, where accepted resources resolve, the store limits at and one past
+// their values, and an apply cut short by an exception.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <new>
+#include <random>
 
 #include "tests/retained/store/store_test_support.hpp"
 
@@ -17,11 +20,24 @@ owner_fragment first(owner_fragment f, const std::function<void(render_command_r
   change(f.commands[0]);
   return f;
 }
+template <class R, class F, class V>
+R with(R record, F R::*field, V value) {
+  record.*field = value;
+  return record;
+}
+// Deltas of one resource kind.
+resource_delta P(std::vector<paint_record> v) { return {"main", std::move(v), {}, {}, {}, {}}; }
+resource_delta I(std::vector<render_image_record> v) { return {"main", {}, std::move(v), {}, {}, {}}; }
+resource_delta G(std::vector<glyph_alpha_record> v) { return {"main", {}, {}, std::move(v), {}, {}}; }
+resource_delta C(std::vector<clip_record> v) { return {"main", {}, {}, {}, std::move(v), {}}; }
+resource_delta T(std::vector<transform_record> v) { return {"main", {}, {}, {}, {}, std::move(v)}; }
 
-// Owner a holds 10, 15 and 20, drawing img@3 at 10; b to e follow at 31..34,
-// so the store is at revision 5.
+// Owner a holds 10, 15 and 20, drawing img@3 at 10, and brought p, img@3, glyph
+// a, c and t; b to e follow at 31..34, so the store is at revision 5. The
+// overlay holds sp and si@5 as an earlier item of a batch would have staged them.
 struct owner_admission : ::testing::Test {
   open_store s{"main"};
+  staging_state pending = make_staging_state(1);
   const owner_fragment a1 = first(fragment("a", 1, {10, 15, 20}),
                                   [](auto& c) { c.kind = "image", c.resourceId = "img", c.imageGeneration = 3; });
   owner_fragment a2 = a1;
@@ -31,6 +47,11 @@ struct owner_admission : ::testing::Test {
     for (std::int32_t k = 1; k < 5; ++k) {
       ASSERT_TRUE(s.bind_owner(fragment(text(1, static_cast<char>('a' + k)), 1, {30 + k}), none, k).ok);
     }
+    pending.pending_paints.push_back(paint("sp"));
+    pending.resource_keys.assign(make_index_key("paint", "sp", 0), 1);
+    pending.pending_images.push_back(image("si", 5));
+    pending.resource_keys.assign(make_index_key("image-generation", "si", 5), 1);
+    pending.resource_keys.assign(make_index_key("image-latest", "si", 0), 1);
   }
 };
 
@@ -38,14 +59,16 @@ struct row {
   std::uint8_t kind;
   owner_fragment f;
   resource_delta d;
-  text message;                                      // empty: admitted
-  std::function<void(staging_state&)> overlay = {};  // staged on this overlay, not applied
+  text message;                                      // empty: admitted; {0} is glyph b's identity
+  std::vector<std::uint32_t> counts = {};            // validations, comparisons, payload comparisons, accepted
+  std::function<void(staging_state&)> overlay = {};  // staged on this overlay instead, not applied
   std::uint32_t expected = 5;
 };
 
 }  // namespace
 
-TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
+TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing) {
+  const glyph_alpha_record b = glyph('b');
   const owner_fragment n = fragment("n", 1, {100});
   const resource_delta q{"main", {paint("q")}, {}, {}, {}, {}}, img4{"main", {}, {image("img", 4)}, {}, {}, {}};
   // 65536 stored resources, of every kind: accepted unchanged, counted; one more is too many.
@@ -56,7 +79,50 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   const text full = "retained resource store exceeds 65536 entries/commands or 64 MiB";
   // clang-format off
   const std::vector<row> rows = {
-    {1, n, none, "retained resource store stale revision: expected 4, current 5", {}, 4},
+    {1, n, P({paint("p")}), "", {0, 1, 0, 0}},
+    {1, n, P({paint("sp")}), "", {0, 1, 0, 0}},
+    {1, n, P({paint("n"), paint("n")}), "", {1, 1, 0, 1}},
+    {1, n, P({paint("p", 999)}), "retained paint identity collision for p", {0, 1, 0, 0}},
+    {1, n, P({paint("n"), paint("n", 11)}), "retained paint identity collision for n", {1, 1, 0, 1}},
+    {1, n, P({paint("")}), "render paint requires a nonempty id", {1, 0, 0, 0}},
+    {1, n, P({paint("n", 256)}), "render paint n requires RGBA channels from 0 through 255", {1, 0, 0, 0}},
+    {1, n, P({paint("n", -1)}), "render paint n requires RGBA channels from 0 through 255", {1, 0, 0, 0}},
+    {1, n, P({with(paint("n"), &paint_record::borderWidth, -1)}), "render paint n requires nonnegative radius and border width", {1, 0, 0, 0}},
+    {1, n, P({with(paint("n"), &paint_record::opacity, 101)}), "render paint n requires opacity from 0 through 100", {1, 0, 0, 0}},
+    {1, n, P({paint(text(257, 'x'))}), "retained paint id exceeds 256 bytes", {1, 0, 0, 0}},
+    {1, n, P({paint(text(256, 'x'))}), "", {1, 0, 0, 1}},
+    {1, n, I({image("img", 3)}), "", {0, 1, 1, 0}},
+    {1, n, I({image("si", 5)}), "", {0, 1, 1, 0}},
+    {1, n, I({image("img", 2)}), "retained image img generation regressed from 3 to 2", {0, 0, 0, 0}},
+    {1, n, I({image("si", 4)}), "retained image si generation regressed from 5 to 4", {0, 0, 0, 0}},
+    {1, n, I({with(image("img", 3), &render_image_record::payload, "00000000")}), "retained image identity collision for img@3", {0, 1, 1, 0}},
+    {1, n, I({with(image("img", 4), &render_image_record::kind, "Image")}), "render image img requires kind=image, received Image", {1, 0, 0, 0}},
+    {1, n, I({image("img", 4)}), "", {1, 0, 0, 1}},
+    {1, n, I({image("j", 2), image("j", 0)}), "retained image j generation regressed from 2 to 0", {1, 0, 0, 1}},
+    {1, n, I({image("j", 1), image("j", 0)}), "retained image j generation regressed from 1 to 0", {1, 0, 0, 1}},
+    {1, n, I({image("j", 1), image("j", 1), image("j", 2)}), "", {2, 1, 1, 2}},
+    {1, n, G({glyph('a')}), "", {0, 1, 1, 0}},
+    {1, n, G({with(glyph('b'), &glyph_alpha_record::payload, "00"), with(b, &glyph_alpha_record::payload, "01")}), "retained glyph identity collision for {0}", {1, 1, 1, 1}},
+    {1, n, G({glyph('B')}), "", {1, 0, 0, 1}},
+    {1, n, G({with(b, &glyph_alpha_record::id, b.id.substr(1))}), "render glyph alpha resource requires a sha256 content identity", {1, 0, 0, 0}},
+    {1, n, G({with(b, &glyph_alpha_record::id, b.id + "b")}), "render glyph alpha resource requires a sha256 content identity", {1, 0, 0, 0}},
+    {1, n, G({with(b, &glyph_alpha_record::id, "sha255" + b.id.substr(6))}), "render glyph alpha resource requires a sha256 content identity", {1, 0, 0, 0}},
+    {1, n, G({with(b, &glyph_alpha_record::source, "")}), "render glyph alpha resource {0} requires a source", {1, 0, 0, 0}},
+    {1, n, G({with(b, &glyph_alpha_record::format, "a8")}), "render glyph alpha resource {0} format must be a8-unorm-hex", {1, 0, 0, 0}},
+    {1, n, G({with(b, &glyph_alpha_record::height, 4097)}), "render glyph alpha resource {0} dimensions must be within 1..4096", {1, 0, 0, 0}},
+    {1, n, G({glyph_alpha_record{b.id, 4096, 4096, 4096, 16777216, "a8-unorm-hex", "", "s"}}), "render glyph alpha resource {0} requires tightly packed rows within 512 KiB", {1, 0, 0, 0}},
+    {1, n, G({with(b, &glyph_alpha_record::payload, "7g")}), "render glyph alpha resource {0} payload must be exact A8 hexadecimal data", {1, 0, 0, 0}},
+    {1, n, C({with(clip("n"), &clip_record::x, -2000000)}), "", {1, 0, 0, 1}},
+    {1, n, C({with(clip("c"), &clip_record::x, 1)}), "retained clip identity collision for c", {0, 1, 0, 0}},
+    {1, n, C({clip(text(257, 'x'))}), "retained resource clip requires an id of 1..256 bytes", {1, 0, 0, 0}},
+    {1, n, C({with(clip("n"), &clip_record::height, 0)}), "retained resource clip n requires positive bounds and a nonnegative radius", {1, 0, 0, 0}},
+    {1, n, T({transform("identity")}), "render transform id identity is reserved for the built-in identity transform", {1, 0, 0, 0}},
+    {1, n, T({transform(text(65, 't'))}), "render transform requires a nonempty id of at most 64 bytes", {1, 0, 0, 0}},
+    {1, n, T({with(transform("t"), &transform_record::rotation, 1)}), "retained transform identity collision for t", {0, 1, 0, 0}},
+    {1, n, T({with(transform("n"), &transform_record::translateY, -1000001)}), "render transform n translation must be within -1000000..1000000", {1, 0, 0, 0}},
+    {1, n, T({with(transform("n"), &transform_record::scaleX, 10001)}), "render transform n scale must be within 1..10000 percent", {1, 0, 0, 0}},
+    {1, n, T({with(transform("n"), &transform_record::rotation, -360001)}), "render transform n rotation must be within -360000..360000 millidegrees", {1, 0, 0, 0}},
+    {1, n, none, "retained resource store stale revision: expected 4, current 5", {}, {}, 4},
     {1, n, {"other", {}, {}, {}, {}, {}}, "retained resource delta surface does not match store"},
     {1, fragment("n", 0, {100}), none, "retained owner fragment requires bounded identity, positive generation, and source"},
     {0, n, none, "retained resource owner n requires an initial binding"},
@@ -75,14 +141,14 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
     {1, n, copies, ""},
     {1, n, too_many, "retained resource delta exceeds 65536 entries"},
     {1, n, {"main", {paint("q", -1), paint("p", 0)}, {image("img", 1)}, {}, {}, {}}, "render paint q requires RGBA channels from 0 through 255"},
-    {1, n, q, "", [&](auto& st) { st.pending_paints.resize(65536 - entries - 1); }},
-    {1, n, q, full, [&](auto& st) { st.pending_paints.resize(65536 - entries); }},
-    {0, a2, img4, "", [&](auto& st) { st.staged_payload = 67108864 - payload - 4; }},
-    {0, a2, img4, full, [&](auto& st) { st.staged_payload = 67108864 - payload - 3; }},
-    {0, a2, none, full, [&](auto& st) { st.staged_payload = 0xFFFFFFFFu; }},
-    {1, n, q, "", [&](auto& st) { st.staged_nodes = 200704 - nodes - 3; }},
-    {1, n, q, "retained resource store exceeds 200704 index nodes", [&](auto& st) { st.staged_nodes = 200704 - nodes - 2; }},
-    {1, n, q, "retained resource store exceeds 200704 index nodes", [&](auto& st) { st.staged_nodes = 0xFFFFFFFFu; }},
+    {1, n, q, "", {}, [&](auto& st) { st.pending_paints.resize(65536 - entries - 1); }},
+    {1, n, q, full, {}, [&](auto& st) { st.pending_paints.resize(65536 - entries); }},
+    {0, a2, img4, "", {}, [&](auto& st) { st.staged_payload = 67108864 - payload - 4; }},
+    {0, a2, img4, full, {}, [&](auto& st) { st.staged_payload = 67108864 - payload - 3; }},
+    {0, a2, none, full, {}, [&](auto& st) { st.staged_payload = 0xFFFFFFFFu; }},
+    {1, n, q, "", {}, [&](auto& st) { st.staged_nodes = 200704 - nodes - 3; }},
+    {1, n, q, "retained resource store exceeds 200704 index nodes", {}, [&](auto& st) { st.staged_nodes = 200704 - nodes - 2; }},
+    {1, n, q, "retained resource store exceeds 200704 index nodes", {}, [&](auto& st) { st.staged_nodes = 0xFFFFFFFFu; }},
     {1, refer([](auto& c) { c.paintId = "zz"; }), none, "retained resource owner n references missing paint zz"},
     {1, refer([](auto& c) { c.kind = "image", c.resourceId = "img", c.imageGeneration = 9; }), none, "retained resource owner n references missing image img@9"},
     {1, refer([](auto& c) { c.kind = "glyphAlpha", c.resourceId = "g"; }), none, "retained resource owner n references missing glyph g"},
@@ -94,12 +160,21 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   };
   // clang-format on
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    const auto& [kind, f, d, message, overlay, expected] = rows[i];
-    const text before = s.fingerprint();
-    staging_state staging = make_staging_state(1);
+    const auto& [kind, f, d, message, counts, overlay, expected] = rows[i];
+    const text before = s.fingerprint(), want = message.empty() ? "ok" : format_placeholders(message, {b.id});
+    staging_state staging = overlay ? make_staging_state(1) : pending;
     if (overlay) overlay(staging);
-    EXPECT_EQ(s.stage_owner_delta(f, d, expected, kind, staging).message, message.empty() ? "ok" : message) << i;
-    if (!overlay && !message.empty()) {  // refused alike with and without applying, with no counts
+    const preflight_result r = s.stage_owner_delta(f, d, expected, kind, staging);
+    EXPECT_EQ(r.message, want) << i;
+    if (!counts.empty()) {
+      EXPECT_EQ((std::vector{r.validations, r.explicit_comparisons, r.payload_comparisons,
+                             static_cast<std::uint32_t>(r.accepted_paints.size() + r.accepted_images.size() +
+                                                        r.accepted_glyphs.size() + r.accepted_clips.size() +
+                                                        r.accepted_transforms.size())}),
+                counts)
+          << i;
+    }
+    if (!overlay && counts.empty() && !message.empty()) {  // refused alike with and without applying, with no counts
       EXPECT_EQ(fields(kind ? s.preflight_bind(f, d, expected) : s.preflight_update(f, d, expected)),
                 std::tuple(false, 5u, 0u, 0u, 0u, message))
           << i;
@@ -119,6 +194,29 @@ TEST_F(owner_admission, RefusalsComeInOrderAndChangeNothing) {
   open_store invalid("");
   for (open_store* t : {&s, &invalid})
     EXPECT_EQ(t->bind_owner(n, none, 99).message, "retained resource store is not open");
+}
+
+// Accepted resources resolve to the first position of their identity, as a
+// walk of the list from its start would find them, also after it shrank.
+TEST_F(owner_admission, AcceptedResourcesResolveToTheirFirstPosition) {
+  std::mt19937 rng(7);
+  preflight_result r = make_preflight_result("o", 1);
+  for (int step = 0; step < 300; ++step) {
+    if (step == 150) r.accepted_paints.resize(20);
+    if (step % 50 == 0 && !r.accepted_paints.empty()) r.accepted_paints[0] = paint("changed in place");
+    const text id = std::to_string(rng() % 40);
+    s.admit_paint(r, pending, paint(id, static_cast<std::int32_t>(rng() % 2)));
+    s.admit_image(r, pending, image(id, static_cast<std::int32_t>(rng() % 3)));
+    for (int k = 0; k < 40; ++k) {
+      const auto& list = r.accepted_paints;
+      const auto hit = std::find_if(list.begin(), list.end(), [&](auto& p) { return p.id == std::to_string(k); });
+      ASSERT_EQ(s.resolve_paint_reference(r, pending, std::to_string(k)),
+                hit == list.end() ? -1 : hit - list.begin() + 2);
+    }
+  }
+  for (std::size_t k = 0; k < r.accepted_images.size(); ++k) {
+    EXPECT_EQ(s.resolve_image_reference(r, pending, r.accepted_images[k].id, r.accepted_images[k].generation), k + 2);
+  }
 }
 
 namespace {

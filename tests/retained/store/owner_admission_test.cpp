@@ -169,6 +169,7 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {0, a2, img4, full, {}, [&](auto& st) { st.staged_payload = 67108864 - payload - 3; }},
     {0, a2, none, full, {}, [&](auto& st) { st.staged_payload = 0xFFFFFFFFu; }},
     {1, n, q, "", {}, [&](auto& st) { st.staged_nodes = 200704 - nodes - 3; }},
+    {0, a2, img4, "", {}, [&](auto& st) { st.staged_nodes = 200704 - nodes - 2; }},
     {1, n, q, "retained resource store exceeds 200704 index nodes", {}, [&](auto& st) { st.staged_nodes = 200704 - nodes - 2; }},
     {1, n, q, "retained resource store exceeds 200704 index nodes", {}, [&](auto& st) { st.staged_nodes = 0xFFFFFFFFu; }},
     {1, refer([](auto& c) { c.paintId = "zz"; }), none, "retained resource owner n references missing paint zz"},

@@ -1,21 +1,16 @@
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "tests/provider/provider_steps.hpp"
 
-namespace orvi {
-namespace {
-
-using namespace provider_steps;
+namespace orvi::provider_steps {
 
 TEST(ProviderAccessibility, BatchesGenerationsAndActions) {
   P p = ready();
   run_script(p, R"(
     node n1 1             => !accessibility-update invalid-batch-node-role-or-name
+    commit                => !accessibility-batch no-active-batch
     batch                 => accessibility tree batch-begin updates-hidden-until-commit
+    batch                 => !accessibility-batch nested-batch
     node n1 3             =>
+    node - 3 | node n2 3 - OK | node n2 3 button - | node n2 0 => !accessibility-update invalid-batch-node-role-or-name
     node n2 1 label Name  =>
     commit                => accessibility tree batch-commit nodes=2
     node n1 4 link Open   => !accessibility-update invalid-batch-node-role-or-name
@@ -24,7 +19,7 @@ TEST(ProviderAccessibility, BatchesGenerationsAndActions) {
     node n3 1             =>
     node n2 5 label Name  =>
     commit                => accessibility tree batch-commit nodes=3
-    action n1 4           => !accessibility-action stale-or-missing-node-identity
+    action n1 4 | action n2 1 | action n4 1 => !accessibility-action stale-or-missing-node-identity
     action n1 3           => accessibility n1 action invoke
     action n1 3 1         => !accessibility-action callback-reentrancy-blocked
     action n1 3           => accessibility n1 action invoke
@@ -39,5 +34,4 @@ TEST(ProviderAccessibility, BatchesGenerationsAndActions) {
   EXPECT_EQ(p.batch_active + p.composition.composition_active, 0u);  // the teardown ended both
 }
 
-}  // namespace
-}  // namespace orvi
+}  // namespace orvi::provider_steps

@@ -1,14 +1,6 @@
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
 #include "tests/provider/provider_steps.hpp"
 
-namespace orvi {
-namespace {
-
-using namespace provider_steps;
+namespace orvi::provider_steps {
 
 TEST(ProviderDisplays, TopologyRevisionsAndSession) {
   P p = ready();
@@ -18,6 +10,7 @@ TEST(ProviderDisplays, TopologyRevisionsAndSession) {
     publish right 0 0 2560 1440 0 0 2560 1400 150 1        =>
     topology                                               => !display-topology primary-count=2
     publish left -1920 0 1920 1080 -1920 0 1921 1040 100 0 => !display-publish work-area-outside-display
+    publish right 0 0 0 9 0 0 9 9 1 0                      => !display-publish invalid-display-geometry
     publish right 1 2 2561 1441 3 4 2557 1436 200 0        =>
     topology                                               => display topology changed revision=1; displays=2
     topology                                               => display topology changed revision=2; displays=2
@@ -38,5 +31,4 @@ TEST(ProviderDisplays, TopologyRevisionsAndSession) {
   EXPECT_EQ(p.topology_revision, 2u);
 }
 
-}  // namespace
-}  // namespace orvi
+}  // namespace orvi::provider_steps

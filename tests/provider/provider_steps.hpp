@@ -10,7 +10,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "provider/native_ui_host_provider.hpp"
@@ -20,14 +19,25 @@ namespace orvi::provider_steps {
 using P = native_ui_host_provider;
 constexpr std::uint32_t O = 7;  // the owner thread
 
-inline native_ui_host_capabilities contract(std::string name = "demo") {
-  return {"orvi.native-ui-host-capabilities.v1", 1, std::move(name), 1, 1, 1, 1, 1, 1, 1};
+inline native_ui_host_capabilities contract(std::uint32_t version = 1,
+                                            std::string id = "orvi.native-ui-host-capabilities.v1",
+                                            std::string name = "demo") {
+  return {std::move(id), version, std::move(name), 1, 1, 1, 1, 1, 1, 1};
 }
 
 inline P ready() {
   P p(contract(), O);
   p.initialize(true, false, O, 0, 0);
   return p;
+}
+
+inline std::vector<std::string> split(const std::string& text, const std::string& separator) {
+  std::vector<std::string> parts;
+  for (std::size_t from = 0, to;; from = to + separator.size()) {
+    to = text.find(separator, from);
+    parts.push_back(text.substr(from, to - from));
+    if (to == std::string::npos) return parts;
+  }
 }
 
 // One request: the operation's short name and its arguments, "-" for an empty
@@ -77,7 +87,7 @@ inline bool apply(P& p, const std::string& command, std::string& payload) {
   return false;
 }
 
-// The events a request added, each as "category subject state detail",
+// The events since line `before`, each as "category subject state detail",
 // joined by " + ".
 inline std::string events_since(const P& p, std::size_t before) {
   std::string out;
@@ -89,11 +99,10 @@ inline std::string events_since(const P& p, std::size_t before) {
   return out;
 }
 
-// A diagnostic as it stands ("ok"), or a refusal's written "operation reason".
-inline std::string diagnostic(const std::string& d) {
+// A refusal's diagnostic from its written "operation reason".
+inline std::string refusal(const std::string& d) {
   const std::size_t space = d.find(' ');
-  return space == std::string::npos ? d
-                                    : "host.ui_services " + d.substr(0, space) + " rejected: " + d.substr(space + 1);
+  return "host.ui_services " + d.substr(0, space) + " rejected: " + d.substr(space + 1);
 }
 
 // The latency each operation's events carry.
@@ -106,33 +115,42 @@ inline const std::map<std::string, std::int32_t> latency{
 // those events ("" for none; a read adds " => " and its payload), or, written
 // "!operation reason", is refused with that diagnostic, having changed nothing
 // but the diagnostic and the failure count. Commands before " ; " only set the
-// scene. After every step: each new line is numbered and timed one after the
+// scene; commands joined by " | " are alternatives, each run from the same
+// state. After every step: each new line is numbered and timed one after the
 // last and carries its operation's latency, and allocations grew by one per
 // line and one per new column entry.
 inline void run_script(P& p, const std::string& script) {
-  std::istringstream lines(script);
-  for (std::string line; std::getline(lines, line);) {
+  for (const std::string& line : split(script, "\n")) {
     const std::size_t arrow = line.find(" =>");
     if (arrow == std::string::npos) continue;
-    std::string command = line.substr(0, arrow), payload;
+    std::string commands = line.substr(0, arrow), payload;
     const std::string seen = line.substr(std::min(arrow + 4, line.size()));
-    for (std::size_t semi; (semi = command.find(" ; ")) != std::string::npos; command.erase(0, semi + 3)) {
-      ASSERT_TRUE(apply(p, command.substr(0, semi), payload)) << line;
+    for (std::size_t semi; (semi = commands.find(" ; ")) != std::string::npos; commands.erase(0, semi + 3)) {
+      ASSERT_TRUE(apply(p, commands.substr(0, semi), payload)) << line;
     }
     p.max_latency_us = -1;
     const P before = p;
-    const bool ok = apply(p, command, payload);
-    EXPECT_EQ(ok, seen.empty() || seen[0] != '!') << line << ": " << p.last_diagnostic;
-    // A composition that ends on a ready provider takes its preedit with it.
-    EXPECT_TRUE(p.state != "ready" || p.composition.composition_active || p.composition.preedit.empty()) << line;
-    const composition_state& c = p.composition;
-    EXPECT_LE(std::max({c.composition_active, c.keyboard_requested, c.keyboard_visible, p.clipboard.delayed}), 1);
-    if (ok) {
+    for (std::string command : split(commands, " | ")) {
+      p = before;
+      const bool ok = apply(p, command, payload);
+      EXPECT_EQ(ok, seen.empty() || seen[0] != '!') << command << ": " << p.last_diagnostic;
+      // A composition that ends on a ready provider takes its preedit with it.
+      EXPECT_TRUE(p.state != "ready" || p.composition.composition_active || p.composition.preedit.empty()) << line;
+      const composition_state& c = p.composition;
+      EXPECT_LE(std::max({c.composition_active, c.keyboard_requested, c.keyboard_visible, p.clipboard.delayed}), 1);
+      if (!ok) {
+        EXPECT_EQ(p.last_diagnostic, refusal(seen.substr(1))) << command;
+        P expected = before;
+        expected.last_diagnostic = p.last_diagnostic;
+        expected.failures += 1;
+        EXPECT_TRUE(p == expected) << command << ": changed more than the diagnostic";
+        continue;
+      }
       const std::size_t added = p.event_log.size() - before.event_log.size();
-      EXPECT_EQ(p.failures, before.failures) << line;
-      EXPECT_EQ(events_since(p, before.event_log.size()) + (payload.empty() ? "" : " => " + payload), seen) << line;
+      EXPECT_EQ(p.failures, before.failures) << command;
+      EXPECT_EQ(events_since(p, before.event_log.size()) + (payload.empty() ? "" : " => " + payload), seen) << command;
       command.erase(0, command.find_first_not_of(' '));
-      EXPECT_EQ(p.max_latency_us, added > 0 ? latency.at(command.substr(0, command.find(' '))) : -1) << line;
+      EXPECT_EQ(p.max_latency_us, added > 0 ? latency.at(command.substr(0, command.find(' '))) : -1) << command;
       EXPECT_EQ(p.allocations - before.allocations, added + 4 * (p.node_ids.size() - before.node_ids.size()) +
                                                         11 * (p.display_ids.size() - before.display_ids.size()));
       for (std::size_t i = before.event_log.size(); i < p.event_log.size(); ++i) {
@@ -140,13 +158,7 @@ inline void run_script(P& p, const std::string& script) {
         EXPECT_TRUE(p.event_log[i].starts_with("host-event " + n + ": time=" + n + "; correlation=" + n + "; "))
             << p.event_log[i];
       }
-      continue;
     }
-    EXPECT_EQ(p.last_diagnostic, diagnostic(seen.substr(1))) << line;
-    P expected = before;
-    expected.last_diagnostic = p.last_diagnostic;
-    expected.failures += 1;
-    EXPECT_TRUE(p == expected) << line << ": changed more than the diagnostic";
   }
 }
 

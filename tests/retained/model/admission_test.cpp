@@ -5,7 +5,6 @@
 #include <climits>
 
 namespace orvi {
-namespace {
 
 template <class R>
 using rows_of = std::vector<std::pair<void (*)(R&), text>>;
@@ -28,16 +27,16 @@ void check_rules(text (*validate)(const R&), const R& valid, const rows_of<R>& o
 
 using image = render_image_record;
 const text rule1 = "render image requires id/content identity of at most 64 bytes and a source";
-const text p = "render image i{1} ";
+const text p = "render image i{1} ", size = "byte size must equal width*height*4 within 1048576 bytes";
 const text rule9 = p + "placeholder state requires nonresident empty payload metadata";
 void loading(image& r) { r.state = "loading", r.resident = false, r.sizeBytes = 0, r.payload = "", r.width = 300; }
 
 TEST(ImageAdmission, Rules) {
+  // clang-format off
   check_rules<image>(
       validate_render_image,
       {"i{1}", "image", 1, 1, 1, 4, "bgra8-hex", "srgb", "straight", "ready", true, "c", "00ff00FF", "s"},
-      {{[](image& r) { r.id.assign(65, 'x'); }, rule1},
-       {[](image& r) { r.contentIdentity = ""; }, rule1},
+      {{[](image& r) { r.id.assign(65, 'x'); }, rule1}, {[](image& r) { r.contentIdentity = ""; }, rule1},
        {[](image& r) { r.source = ""; }, rule1},
        {[](image& r) { r.kind = "Image"; }, p + "requires kind=image, received Image"},
        {[](image& r) { r.generation = 0; }, p + "requires a positive generation"},
@@ -50,19 +49,17 @@ TEST(ImageAdmission, Rules) {
        {[](image& r) { r.resident = false; }, p + "ready state requires resident pixels"},
        {[](image& r) { r.width = 513; }, p + "dimensions must be within 1..512"},
        {[](image& r) { r.height = INT_MAX; }, p + "dimensions must be within 1..512"},
-       {[](image& r) { r.sizeBytes = INT_MIN; }, p + "byte size must equal width*height*4 within 1048576 bytes"},
+       {[](image& r) { r.sizeBytes = INT_MIN; }, p + size},
        {[](image& r) { r.payload += "00"; }, p + "BGRA8 hex payload length must equal sizeBytes*2"},
        {[](image& r) { r.payload[7] = 'g'; }, p + "BGRA8 payload contains a non-hexadecimal byte"}},
       {{[](image& r) { r.id.assign(64, 'x'), r.contentIdentity.assign(64, 'c'); }, ""},
        {[](image& r) { r.width = r.height = 512, r.sizeBytes = 1048576, r.payload.assign(2097152, 'f'); }, ""},
-       {[](image& r) { loading(r), r.height = 300; }, ""},
+       {[](image& r) { loading(r), r.height = 300; }, ""}, {[](image& r) { loading(r), r.state = "error"; }, ""},
        {[](image& r) { loading(r), r.state = "empty", r.width = r.height = 0; }, ""},
-       {[](image& r) { loading(r), r.state = "error"; }, ""},
-       {[](image& r) { loading(r), r.resident = true; }, rule9},
-       {[](image& r) { loading(r), r.sizeBytes = 4; }, rule9},
-       {[](image& r) { loading(r), r.payload = "0"; }, rule9},
-       {[](image& r) { loading(r), r.width = -1; }, rule9},
+       {[](image& r) { loading(r), r.resident = true; }, rule9}, {[](image& r) { loading(r), r.sizeBytes = 4; }, rule9},
+       {[](image& r) { loading(r), r.payload = "0"; }, rule9}, {[](image& r) { loading(r), r.width = -1; }, rule9},
        {[](image& r) { loading(r), r.height = INT_MIN; }, rule9}});
+  // clang-format on
 }
 
 TEST(FragmentAdmission, BoundedRectangles) {
@@ -79,7 +76,7 @@ TEST(FragmentAdmission, BoundedRectangles) {
 
 using fragment = owner_fragment;
 const text f1 = "retained owner fragment requires bounded identity, positive generation, and source";
-const text q = "fragment card ";
+const text q = "fragment card ", contain = "ink bounds must contain its layout bounds";
 
 fragment card() {
   fragment f{"card", 1, 0, 10, 10, 80, 80, 0, 0, 100, 100, {"s", "s", "s", "s", "s", "s"}, {}, "src"};
@@ -92,15 +89,15 @@ fragment card() {
 }
 
 TEST(FragmentAdmission, Rules) {
+  // clang-format off
   check_rules<fragment>(
       validate_owner_fragment, card(),
-      {{[](fragment& f) { f.id.assign(129, 'c'); }, f1},
-       {[](fragment& f) { f.source = ""; }, f1},
+      {{[](fragment& f) { f.id.assign(129, 'c'); }, f1}, {[](fragment& f) { f.source = ""; }, f1},
        {[](fragment& f) { f.generation = 0; }, f1},
        {[](fragment& f) { f.layoutX = 1000001; }, q + "layout bounds exceeds bounded retained geometry"},
        {[](fragment& f) { f.inkHeight = -1; }, q + "ink bounds exceeds bounded retained geometry"},
        {[](fragment& f) { f.layoutWidth = 0; }, q + "requires positive layout and ink bounds"},
-       {[](fragment& f) { f.layoutWidth = 95; }, q + "ink bounds must contain its layout bounds"},
+       {[](fragment& f) { f.layoutWidth = 95; }, q + contain},
        {[](fragment& f) { f.dependencySignature.signatureText4 = ""; },
         "fragment card: retained fragment dependency signature requires five nonempty keys and a source"},
        {[](fragment& f) { f.commands.clear(); }, q + "requires 1..4096 commands"},
@@ -111,20 +108,14 @@ TEST(FragmentAdmission, Rules) {
        {[](fragment& f) { f.commands.pop_back(); }, q + "must balance transform and clip state locally"}},
       {{[](fragment& f) { f.id.assign(128, 'c'), f.commands.assign(4096, {}), f.commands[0].owner = "x"; },
         "fragment " + text(128, 'c') + " contains foreign command owner x"},
-       {[](fragment& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = -1000000, f.layoutWidth = f.inkWidth = 1000000; },
-        ""},
+       {[](fragment& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = -1000000, f.layoutWidth = f.inkWidth = 1000000; }, ""},
        {[](fragment& f) { f.layoutX = f.inkX = f.layoutWidth = f.inkWidth = 1000000; }, ""},
-       {[](fragment& f) { f.inkX = f.inkWidth = 1000000, f.inkY = INT_MAX; },
-        q + "ink bounds exceeds bounded retained geometry"},
-       {[](fragment& f) {
-          f.layoutX = f.layoutY = f.inkX = f.inkY = 10, f.layoutWidth = f.layoutHeight = f.inkWidth = f.inkHeight = 1;
-        },
-        ""},
-       {[](fragment& f) { f.layoutHeight = 95; }, q + "ink bounds must contain its layout bounds"},
-       {[](fragment& f) { f.inkX = 11; }, q + "ink bounds must contain its layout bounds"},
-       {[](fragment& f) { f.inkY = 11; }, q + "ink bounds must contain its layout bounds"},
+       {[](fragment& f) { f.inkX = f.inkWidth = 1000000, f.inkY = INT_MAX; }, q + "ink bounds exceeds bounded retained geometry"},
+       {[](fragment& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = 10, f.layoutWidth = f.layoutHeight = f.inkWidth = f.inkHeight = 1; }, ""},
+       {[](fragment& f) { f.layoutHeight = 95; }, q + contain}, {[](fragment& f) { f.inkX = 11; }, q + contain},
+       {[](fragment& f) { f.inkY = 11; }, q + contain},
        {[](fragment& f) { f.commands[0].kind = "transformPop"; }, q + "contains an underflowing local stack"}});
+  // clang-format on
 }
 
-}  // namespace
 }  // namespace orvi

@@ -23,7 +23,9 @@ TEST(ProviderAccessibility, BatchesGenerationsAndActions) {
     action n1 3           => accessibility n1 action invoke
     action n1 3 1         => !accessibility-action callback-reentrancy-blocked
     action n1 3           => accessibility n1 action invoke
-    batch ; begin w1 ; teardown => provider demo torn-down queues-quiesced-identities-invalidated)");
+    window - | window w1 8 => !window-event invalid-state-thread-or-window
+    batch ; begin w1 ; teardown => provider demo torn-down queues-quiesced-identities-invalidated @torn-down
+    window w1 => !window-event invalid-state-thread-or-window)");
   // An equal or later generation replaced role and name; a node outside a
   // batch or of an older generation did not.
   EXPECT_EQ(p.node_ids, (std::vector<std::string>{"n1", "n2", "n3"}));

@@ -61,7 +61,7 @@ TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {
     set b image/rgba8 0  => clipboard b ownership format=image/rgba8; delayed=false
     read image/rgba8     => clipboard b read image/rgba8 => hello
     set c application/orvi-value-v1 1 => clipboard c ownership format=application/orvi-value-v1; delayed=true
-    keyboard 1 1 ; begin w1 1 2 3 4 5 6 7 8 9 10 text none 0 0 ; loss => provider demo lost device-removed
+    keyboard 1 1 ; begin w1 1 2 3 4 5 6 7 8 9 10 text none 0 0 ; loss => provider demo lost device-removed @lost
     set c text 0         => !clipboard provider-state=lost
     materialize c        => !clipboard provider-state=lost
     read application/orvi-value-v1 => !clipboard provider-state=lost)");

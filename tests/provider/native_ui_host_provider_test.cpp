@@ -22,7 +22,8 @@ TEST(Provider, StateMachine) {
     teardown 8 => !teardown wrong-thread
     state initializing ; teardown => !teardown invalid-state=initializing
     new 1 orvi.native-ui-host-capabilities.v1 - ; init 0 0 8 => !initialize invalid-state-or-thread
-    new 1 orvi.native-ui-host-capabilities.v1 - ; init 1 0 | new 1 orvi.other ; init 1 0 | new 2 ; init 1 0 => !initialize incompatible-capability-contract @unavailable
+    new 1 orvi.native-ui-host-capabilities.v1 - ; init 1 0 => !initialize incompatible-capability-contract @unavailable
+    new 1 orvi.other ; init 1 0 | new 2 ; init 1 0 => !initialize incompatible-capability-contract @unavailable
     teardown   => provider demo torn-down queues-quiesced-identities-invalidated @torn-down
     new ; init 0 1 => !initialize provider-unavailable @unavailable
     teardown   => provider demo torn-down queues-quiesced-identities-invalidated @torn-down)");

@@ -13,7 +13,8 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
     begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false
     begin - 0 | begin w1 -1 | begin w1 0 -1 | begin w1 0 0 -1 => !text-input-begin invalid-window-range-or-geometry
     begin w1 0 0 0 -1 | begin w1 0 0 0 0 0 0 -1 | begin w1 0 0 0 0 0 0 0 -1 => !text-input-begin invalid-window-range-or-geometry
-    surround w1 -1 0 0 0 | surround w1 0 -1 0 0 | surround w1 0 0 -1 0 | surround w1 0 0 0 -1 | surround w2 0 0 0 0 => !surrounding-text inactive-stale-window-or-invalid-range
+    surround w1 -1 0 0 0 | surround w1 0 -1 0 0 | surround w2 0 0 0 0 => !surrounding-text inactive-stale-window-or-invalid-range
+    surround w1 0 0 -1 0 | surround w1 0 0 0 -1 => !surrounding-text inactive-stale-window-or-invalid-range
     type w1 -1 0 | type w1 0 -1 | type w2 => !text-input-commit inactive-stale-window-or-invalid-range
     cancel w2            => !text-input-cancel inactive-or-stale-window
     focus w1 - | focus w2 w3 => !text-focus-transfer invalid-source-or-destination

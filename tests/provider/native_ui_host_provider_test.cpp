@@ -65,8 +65,7 @@ TEST(Provider, EventTimesAndCorrelationsMoveOnAndStopAtTheTop) {
       {top - 1, top - 1, 0, "time=2147483646; correlation=2147483646", 3},
       {0, 0, 0, "time=2147483647; correlation=2147483647", 3},
       {top, 0, 0, "time=2147483647; correlation=2147483647", 3},
-      {-1, -1, top, "time=2147483647; correlation=2147483647", top},
-  };
+      {-1, -1, top, "time=2147483647; correlation=2147483647", top}};
   for (const auto& [time, correlation, latency, used, max_latency] : rows) {
     p.record_host_event("c", "{1}", "{0}", "d{2}", time, correlation, latency);
     EXPECT_EQ(p.event_log.back(), "host-event " + std::to_string(p.event_log.size()) + ": " + used +

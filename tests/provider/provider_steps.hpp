@@ -42,7 +42,7 @@ inline std::vector<std::string> split(const std::string& text, const std::string
 
 // One request: the operation's short name and its arguments, "-" for an empty
 // text, "text" for the plain-text clipboard format. A read's payload goes to
-// `payload`.
+// `payload` (a refused read answers an empty one).
 inline bool apply(P& p, const std::string& command, std::string& payload) {
   std::istringstream in(command);
   std::vector<std::string> w;
@@ -70,11 +70,7 @@ inline bool apply(P& p, const std::string& command, std::string& payload) {
   if (op == "keyboard") return p.request_virtual_keyboard(n(1, 1) != 0, n(2) != 0, "docked", O, 0, 0);
   if (op == "set") return p.set_clipboard(w.at(1), w.at(2), "hello", n(3) != 0, n(4, 1) != 0, O, 0, 0);
   if (op == "materialize") return p.materialize_clipboard(w.at(1), "late", n(2, 1) != 0, O, 0, 0);
-  if (op == "read") {
-    const std::uint32_t failures = p.failures;
-    payload = p.read_clipboard(w.at(1), n(2, 1) != 0, O, 0, 0);
-    return p.failures == failures;
-  }
+  if (op == "read") return !(payload = p.read_clipboard(w.at(1), n(2, 1) != 0, O, 0, 0)).empty();
   if (op == "publish") {  // id, x, y, width, height, work area, scale, primary
     return p.publish_display({w.at(1), n(2), n(3), n(4), n(5), n(6), n(7), n(8), n(9), n(10), std::uint8_t(n(11))}, O);
   }

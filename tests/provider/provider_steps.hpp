@@ -6,11 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "provider/native_ui_host_provider.hpp"
 
@@ -19,9 +16,8 @@ namespace orvi::provider_steps {
 using P = native_ui_host_provider;
 constexpr std::uint32_t O = 7;  // the owner thread
 
-inline native_ui_host_capabilities contract(std::uint32_t version = 1,
-                                            std::string id = "orvi.native-ui-host-capabilities.v1",
-                                            std::string name = "demo") {
+inline native_ui_host_capabilities contract(std::uint32_t version = 1, std::string name = "demo",
+                                            std::string id = "orvi.native-ui-host-capabilities.v1") {
   return {std::move(id), version, std::move(name), 1, 1, 1, 1, 1, 1, 1};
 }
 
@@ -79,9 +75,8 @@ inline bool apply(P& p, const std::string& command, std::string& payload) {
   if (op == "init") return p.initialize(n(1) != 0, n(2) != 0, n(3, O), 0, 0);
   if (op == "loss") return p.report_provider_loss("device-removed", n(1, O), 0, 0);
   if (op == "teardown") return p.tear_down(n(1, O), 0, 0);
-  if (op == "state") return !(p.state = w.at(1)).empty();
   if (op == "new")
-    return (p = P(contract(n(1, 1), t(2, "orvi.native-ui-host-capabilities.v1"), t(3, "demo")), O), true);
+    return (p = P(contract(n(1, 1), t(2, "demo"), t(3, "orvi.native-ui-host-capabilities.v1")), O), true);
   ADD_FAILURE() << "no such command: " << command;
   return false;
 }
@@ -92,7 +87,7 @@ inline std::string events_since(const P& p, std::size_t before) {
   std::string out;
   for (std::size_t i = before; i < p.event_log.size(); ++i) {
     std::string e = p.event_log[i].substr(p.event_log[i].find("category=") + 9);
-    for (const char* label : {"; subject=", "; state=", "; detail="}) e.replace(e.find(label), std::strlen(label), " ");
+    for (const std::string l : {"; subject=", "; state=", "; detail="}) e.replace(e.find(l), l.size(), " ");
     out += (out.empty() ? "" : " + ") + e;
   }
   return out;

@@ -6,7 +6,7 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
   P p = ready();
   run_script(p, R"(
     begin w2             => text-input w2 preedit selection=1,2; replacement=3,4; caret=5,6,7,8; candidate=9,10; purpose=text; hints=none; dead-key=false; virtual-keyboard=true
-    surround w2 0 0 0 0  => text-input w2 surrounding-update selection=0,0; delete=0,0
+    surround w2 7 8 0 0  => text-input w2 surrounding-update selection=7,8; delete=0,0
     begin w1 0 0 0 0 -5 -1 0 0 -2147483648 2147483647 url {0} 1 0 => text-input w1 preedit selection=0,0; replacement=0,0; caret=-5,-1,0,0; candidate=-2147483648,2147483647; purpose=url; hints={0}; dead-key=true; virtual-keyboard=false
     begin - 0 | begin w1 -1 | begin w1 0 -1 | begin w1 0 0 -1 => !text-input-begin invalid-window-range-or-geometry
     begin w1 0 0 0 -1 | begin w1 0 0 0 0 0 0 -1 | begin w1 0 0 0 0 0 0 0 -1 => !text-input-begin invalid-window-range-or-geometry
@@ -29,12 +29,12 @@ TEST(ProviderTextInput, CompositionFocusAndKeyboard) {
     begin w4 ; cancel w4 => text-input w4 cancel escape
     type w4              => !text-input-commit inactive-stale-window-or-invalid-range
     surround w4 0 0 0 0  => !surrounding-text inactive-stale-window-or-invalid-range
-    begin w4 ; surround w4 11 12 1 2 => text-input w4 surrounding-update selection=11,12; delete=1,2
+    begin w4 ; surround w4 0 0 1 2 => text-input w4 surrounding-update selection=0,0; delete=1,2
     keyboard 0 1         => text-input w4 virtual-keyboard requested=false; visible=true; state=docked)");
   // The last begin's numbers with the surrounding update's selection; the
   // keyboard as last requested.
   EXPECT_TRUE(p.composition ==
-              (composition_state{"w4", "ka", "abc", 11, 12, 3, 4, 5, 6, 7, 8, 9, 10, "text", "none", 1, 0, 1}));
+              (composition_state{"w4", "ka", "abc", 0, 0, 3, 4, 5, 6, 7, 8, 9, 10, "text", "none", 1, 0, 1}));
 }
 
 TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {

@@ -51,8 +51,7 @@ TEST(Provider, EventTimesAndCorrelationsMoveOnAndStopAtTheTop) {
       {5, 0, 3, "time=6; correlation=10", 3},      // an equal time, no correlation
       {100, 2, -4, "time=100; correlation=2", 3},  // a lower correlation is still taken
       {-top - 1, 1, 0, "time=101; correlation=1", 3},
-      {top - 1, top - 1, 0, "time=2147483646; correlation=2147483646", 3},
-      {top, 0, 0, "time=2147483647; correlation=2147483647", 3},
+      {top, top, 0, "time=2147483647; correlation=2147483647", 3},
       {-1, -1, top, "time=2147483647; correlation=2147483647", top}};
   for (const auto& [time, correlation, latency, used, max_latency] : rows) {
     p.record_host_event("c", "{1}", "{0}", "d{2}", time, correlation, latency);

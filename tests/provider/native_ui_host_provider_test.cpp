@@ -59,8 +59,6 @@ TEST(Provider, EventTimesAndCorrelationsMoveOnAndStopAtTheTop) {
                                       "; category=c; subject={1}; state={0}; detail=d{2}");
     EXPECT_EQ(p.max_latency_us, max_latency) << used;
   }
-  EXPECT_FALSE(p.reject_operation("op{0}", "why {1}"));
-  EXPECT_EQ(p.last_diagnostic, "host.ui_services op{0} rejected: why {1}");
 }
 
 // A host whose services may all be held by another program, and whose event

@@ -23,7 +23,7 @@ TEST(IndexKeys, KeysAndTextHash) {
 
 // With one bucket every key is in one chain: the key added last is visited
 // first, and a miss walks the whole chain.
-TEST(IndexTable, ProbesCountTheNodesThatFindVisits) {
+TEST(IndexTable, ProbesAndBuckets) {
   index_table table(1);
   for (auto [key, value] : {std::pair{"k", 3u}, {"k", 5u}, {"a", 7u}, {"b", 4294967295u}}) table.assign(key, value);
   EXPECT_EQ(std::make_pair(table.node_count(), table.probes()), std::make_pair(std::size_t{3}, 0u));
@@ -32,17 +32,14 @@ TEST(IndexTable, ProbesCountTheNodesThatFindVisits) {
     const std::int32_t found = table.find(key);  // before probes() is read
     EXPECT_EQ(std::make_pair(found, table.probes()), std::make_pair(value, probes)) << key;
   }
-}
-
-// The empty text hashes to 17 unreduced, past the last bucket of a table of 17
-// or fewer; a count below 1 gives one bucket.
-TEST(IndexTable, BucketsStayInRangeForEveryCount) {
+  // The empty text hashes to 17 unreduced, past the last bucket of a table of
+  // 17 or fewer; a count below 1 gives one bucket.
   for (std::int32_t n : {INT_MIN, 0, 1, 5, 17, 18}) {
-    index_table table(n);
-    EXPECT_EQ(std::make_pair(table.bucket_of(""), table.find("")), std::make_pair(17 % std::max(n, 1), -1));
-    table.assign("", 9);
-    table.assign("a b", 1);
-    EXPECT_EQ(std::make_pair(table.find(""), table.find("a b")), std::make_pair(9, 1));
+    index_table sized(n);
+    EXPECT_EQ(std::make_pair(sized.bucket_of(""), sized.find("")), std::make_pair(17 % std::max(n, 1), -1));
+    sized.assign("", 9);
+    sized.assign("a b", 1);
+    EXPECT_EQ(std::make_pair(sized.find(""), sized.find("a b")), std::make_pair(9, 1));
   }
 }
 

@@ -97,8 +97,7 @@ inline std::string events_since(const P& p, std::size_t before) {
 
 // A refusal's diagnostic from its written "operation reason".
 inline std::string refusal(const std::string& d) {
-  const std::size_t space = d.find(' ');
-  return "host.ui_services " + d.substr(0, space) + " rejected: " + d.substr(space + 1);
+  return "host.ui_services " + d.substr(0, d.find(' ')) + " rejected: " + d.substr(d.find(' ') + 1);
 }
 
 inline const std::map<std::string, std::uint8_t P::*> flags{

@@ -13,8 +13,7 @@ TEST(ProviderDisplays, TopologyRevisionsAndSession) {
     publish right 1 2 2561 1441 3 4 2557 1436 200 0        =>
     topology                                               => display topology changed revision=1; displays=2
     topology                                               => display topology changed revision=2; displays=2
-    publish left -1920 0 1920 1080 -1920 0 1920 1040 100 0 =>
-    topology                                               => !display-topology primary-count=0
+    publish left -1920 0 1920 1080 -1920 0 1920 1040 100 0 ; topology => !display-topology primary-count=0
     session 0                                              => !session-transition duplicate-state=active
     session 1 {0}                                          => session application suspended {0}
     session 0                                              => session application active user)");

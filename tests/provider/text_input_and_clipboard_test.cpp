@@ -45,7 +45,7 @@ TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {
     set a text 0 => clipboard a ownership format=text/plain;charset=utf-8; delayed=false)");
   P p = ready();
   run_script(p, R"(
-    read - | read text   => !clipboard-read permission-format-or-delayed-data
+    read -               => !clipboard-read permission-format-or-delayed-data
     set a text 1         => clipboard a ownership format=text/plain;charset=utf-8; delayed=true
     set b text 0 0 | set - text 0 | set b text/plain 0 => !clipboard-set permission-format-owner-or-delayed-capability
     read text            => !clipboard-read permission-format-or-delayed-data

@@ -5,7 +5,6 @@
 #include <climits>
 
 namespace orvi {
-namespace {
 
 template <class R>
 using rows_of = std::vector<std::pair<void (*)(R&), text>>;
@@ -28,62 +27,49 @@ void check_rules(text (*validate)(const R&), const R& valid, const rows_of<R>& o
 
 using image = render_image_record;
 const text rule1 = "render image requires id/content identity of at most 64 bytes and a source";
-const text p = "render image i{1} ";
+const text p = "render image i{1} ", dims = p + "dimensions must be within 1..512";
 const text rule9 = p + "placeholder state requires nonresident empty payload metadata";
 void loading(image& r) { r.state = "loading", r.resident = false, r.sizeBytes = 0, r.payload = "", r.width = 300; }
 
 TEST(ImageAdmission, Rules) {
+  // clang-format off
   check_rules<image>(
       validate_render_image,
       {"i{1}", "image", 1, 1, 1, 4, "bgra8-hex", "srgb", "straight", "ready", true, "c", "00ff00FF", "s"},
-      {{[](image& r) { r.id.assign(65, 'x'); }, rule1},
-       {[](image& r) { r.contentIdentity = ""; }, rule1},
-       {[](image& r) { r.source = ""; }, rule1},
-       {[](image& r) { r.kind = "Image"; }, p + "requires kind=image, received Image"},
-       {[](image& r) { r.generation = 0; }, p + "requires a positive generation"},
-       {[](image& r) { r.generation = -1; }, p + "requires a positive generation"},
-       {[](image& r) { r.format = "{0}"; }, p + "format {0} is unsupported; admitted format is bgra8-hex"},
-       {[](image& r) { r.colorSpace = "SRGB"; },
+      {{[](auto& r) { r.id.assign(65, 'x'); }, rule1}, {[](auto& r) { r.contentIdentity = ""; }, rule1},
+       {[](auto& r) { r.source = ""; }, rule1},
+       {[](auto& r) { r.kind = "Image"; }, p + "requires kind=image, received Image"},
+       {[](auto& r) { r.generation = 0; }, p + "requires a positive generation"},
+       {[](auto& r) { r.format = "{0}"; }, p + "format {0} is unsupported; admitted format is bgra8-hex"},
+       {[](auto& r) { r.colorSpace = "SRGB"; },
         p + "colorSpace SRGB is unsupported; admitted named SDR spaces are srgb, linear-srgb, display-p3, and rec2020"},
-       {[](image& r) { r.alphaMode = ""; }, p + "requires alphaMode=straight"},
-       {[](image& r) { r.state = "Ready"; }, p + "has unsupported state Ready"},
-       {[](image& r) { r.resident = false; }, p + "ready state requires resident pixels"},
-       {[](image& r) { r.width = 513; }, p + "dimensions must be within 1..512"},
-       {[](image& r) { r.height = INT_MAX; }, p + "dimensions must be within 1..512"},
-       {[](image& r) { r.sizeBytes = INT_MIN; }, p + "byte size must equal width*height*4 within 1048576 bytes"},
-       {[](image& r) { r.payload += "00"; }, p + "BGRA8 hex payload length must equal sizeBytes*2"},
-       {[](image& r) { r.payload[7] = 'g'; }, p + "BGRA8 payload contains a non-hexadecimal byte"}},
-      {{[](image& r) { r.id.assign(64, 'x'), r.contentIdentity.assign(64, 'c'); }, ""},
-       {[](image& r) { r.width = r.height = 512, r.sizeBytes = 1048576, r.payload.assign(2097152, 'f'); }, ""},
-       {[](image& r) { loading(r), r.height = 300; }, ""},
-       {[](image& r) { loading(r), r.state = "empty", r.width = r.height = 0; }, ""},
-       {[](image& r) { loading(r), r.state = "error"; }, ""},
-       {[](image& r) { loading(r), r.resident = true; }, rule9},
-       {[](image& r) { loading(r), r.sizeBytes = 4; }, rule9},
-       {[](image& r) { loading(r), r.payload = "0"; }, rule9},
-       {[](image& r) { loading(r), r.width = -1; }, rule9},
-       {[](image& r) { loading(r), r.height = INT_MIN; }, rule9}});
-}
-
-TEST(FragmentAdmission, BoundedRectangles) {
-  const std::tuple<std::int32_t, std::int32_t, std::int32_t, std::int32_t, bool> rows[] = {
-      {-1000000, 1000000, 0, 1000000, true},
-      {1000000, -1000000, 1000000, 0, true},
-      {-1000001, 0, 1, 1, false},
-      {0, 1000001, 1, 1, false},
-      {0, 0, -1, 1, false},
-      {INT_MAX, INT_MIN, INT_MAX, INT_MIN, false}};
-  for (const auto& [x, y, w, h, passes] : rows)
-    EXPECT_EQ(validate_bounded_rect(x, y, w, h, "{0} box"), passes ? "" : "{0} box exceeds bounded retained geometry");
+       {[](auto& r) { r.alphaMode = ""; }, p + "requires alphaMode=straight"},
+       {[](auto& r) { r.state = "Ready"; }, p + "has unsupported state Ready"},
+       {[](auto& r) { r.resident = false; }, p + "ready state requires resident pixels"},
+       {[](auto& r) { r.width = 513; }, dims}, {[](auto& r) { r.height = INT_MAX; }, dims},
+       {[](auto& r) { r.sizeBytes = INT_MIN; }, p + "byte size must equal width*height*4 within 1048576 bytes"},
+       {[](auto& r) { r.payload += "00"; }, p + "BGRA8 hex payload length must equal sizeBytes*2"},
+       {[](auto& r) { r.payload[7] = 'g'; }, p + "BGRA8 payload contains a non-hexadecimal byte"}},
+      {{[](auto& r) { r.id.assign(64, 'x'), r.contentIdentity.assign(64, 'c'); }, ""},
+       {[](auto& r) { r.width = r.height = 512, r.sizeBytes = 1048576, r.payload.assign(2097152, 'f'); }, ""},
+       {[](auto& r) { loading(r), r.height = 300; }, ""}, {[](auto& r) { loading(r), r.state = "error"; }, ""},
+       {[](auto& r) { loading(r), r.state = "empty", r.width = r.height = 0; }, ""},
+       {[](auto& r) { loading(r), r.resident = true; }, rule9}, {[](auto& r) { loading(r), r.sizeBytes = 4; }, rule9},
+       {[](auto& r) { loading(r), r.payload = "0"; }, rule9}, {[](auto& r) { loading(r), r.width = -1; }, rule9},
+       {[](auto& r) { loading(r), r.height = INT_MIN; }, rule9}});
+  // clang-format on
 }
 
 using fragment = owner_fragment;
 const text f1 = "retained owner fragment requires bounded identity, positive generation, and source";
-const text q = "fragment card ";
+const text q = "fragment c{1} ", contain = q + "ink bounds must contain its layout bounds",
+           ink = q + "ink bounds exceeds bounded retained geometry",
+           positive = q + "requires positive layout and ink bounds", commands = q + "requires 1..4096 commands";
 
+// Bounds reach 1000000 either way, sizes 0 (the fragment then asks for 1).
 fragment card() {
-  fragment f{"card", 1, 0, 10, 10, 80, 80, 0, 0, 100, 100, {"s", "s", "s", "s", "s", "s"}, {}, "src"};
-  for (auto [owner, kind] : {std::pair{"card", "transformPush"}, {"card.title", "clipPush"}, {"card.", "clipPop"}}) {
+  fragment f{"c{1}", 1, 0, 10, 10, 80, 80, 0, 0, 100, 100, {"s", "s", "s", "s", "s", "s"}, {}, "src"};
+  for (auto [owner, kind] : {std::pair{"c{1}", "transformPush"}, {"c{1}.title", "clipPush"}, {"c{1}.", "clipPop"}}) {
     f.commands.emplace_back().owner = owner;
     f.commands.back().kind = kind;
   }
@@ -92,39 +78,33 @@ fragment card() {
 }
 
 TEST(FragmentAdmission, Rules) {
+  // clang-format off
   check_rules<fragment>(
       validate_owner_fragment, card(),
-      {{[](fragment& f) { f.id.assign(129, 'c'); }, f1},
-       {[](fragment& f) { f.source = ""; }, f1},
-       {[](fragment& f) { f.generation = 0; }, f1},
-       {[](fragment& f) { f.layoutX = 1000001; }, q + "layout bounds exceeds bounded retained geometry"},
-       {[](fragment& f) { f.inkHeight = -1; }, q + "ink bounds exceeds bounded retained geometry"},
-       {[](fragment& f) { f.layoutWidth = 0; }, q + "requires positive layout and ink bounds"},
-       {[](fragment& f) { f.layoutWidth = 95; }, q + "ink bounds must contain its layout bounds"},
-       {[](fragment& f) { f.dependencySignature.signatureText4 = ""; },
-        "fragment card: retained fragment dependency signature requires five nonempty keys and a source"},
-       {[](fragment& f) { f.commands.clear(); }, q + "requires 1..4096 commands"},
-       {[](fragment& f) { f.commands.resize(4097, f.commands[2]); }, q + "requires 1..4096 commands"},
-       {[](fragment& f) { f.commands[0].owner = "cardx"; }, q + "contains foreign command owner cardx"},
-       {[](fragment& f) { f.commands[1].owner = "card2.title"; }, q + "contains foreign command owner card2.title"},
-       {[](fragment& f) { f.commands[1].kind = "transformPush"; }, q + "contains an underflowing local stack"},
-       {[](fragment& f) { f.commands.pop_back(); }, q + "must balance transform and clip state locally"}},
-      {{[](fragment& f) { f.id.assign(128, 'c'), f.commands.assign(4096, {}), f.commands[0].owner = "x"; },
+      {{[](auto& f) { f.id.assign(129, 'c'); }, f1}, {[](auto& f) { f.source = ""; }, f1},
+       {[](auto& f) { f.generation = 0; }, f1},
+       {[](auto& f) { f.layoutX = 1000001; }, q + "layout bounds exceeds bounded retained geometry"},
+       {[](auto& f) { f.inkHeight = -1; }, ink}, {[](auto& f) { f.inkWidth = 1000001; }, ink},
+       {[](auto& f) { f.layoutWidth = 0; }, positive}, {[](auto& f) { f.inkHeight = 0; }, positive},
+       {[](auto& f) { f.layoutWidth = 95; }, contain},
+       {[](auto& f) { f.dependencySignature.signatureText4 = ""; },
+        "fragment c{1}: retained fragment dependency signature requires five nonempty keys and a source"},
+       {[](auto& f) { f.commands.clear(); }, commands},
+       {[](auto& f) { f.commands.resize(4097, f.commands[2]); }, commands},
+       {[](auto& f) { f.commands[0].owner = "c{1}x"; }, q + "contains foreign command owner c{1}x"},
+       {[](auto& f) { f.commands[1].kind = "transformPush"; }, q + "contains an underflowing local stack"},
+       {[](auto& f) { f.commands.pop_back(); }, q + "must balance transform and clip state locally"}},
+      {{[](auto& f) { f.id.assign(128, 'c'), f.commands.assign(4096, {}), f.commands[0].owner = "x"; },
         "fragment " + text(128, 'c') + " contains foreign command owner x"},
-       {[](fragment& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = -1000000, f.layoutWidth = f.inkWidth = 1000000; },
-        ""},
-       {[](fragment& f) { f.layoutX = f.inkX = f.layoutWidth = f.inkWidth = 1000000; }, ""},
-       {[](fragment& f) { f.inkX = f.inkWidth = 1000000, f.inkY = INT_MAX; },
-        q + "ink bounds exceeds bounded retained geometry"},
-       {[](fragment& f) {
-          f.layoutX = f.layoutY = f.inkX = f.inkY = 10, f.layoutWidth = f.layoutHeight = f.inkWidth = f.inkHeight = 1;
-        },
-        ""},
-       {[](fragment& f) { f.layoutHeight = 95; }, q + "ink bounds must contain its layout bounds"},
-       {[](fragment& f) { f.inkX = 11; }, q + "ink bounds must contain its layout bounds"},
-       {[](fragment& f) { f.inkY = 11; }, q + "ink bounds must contain its layout bounds"},
-       {[](fragment& f) { f.commands[0].kind = "transformPop"; }, q + "contains an underflowing local stack"}});
+       {[](auto& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = -1000000, f.layoutWidth = f.inkWidth = 1000000; }, ""},
+       {[](auto& f) { f.layoutX = f.inkX = f.layoutWidth = f.inkWidth = 1000000; }, ""},
+       {[](auto& f) { f.layoutY = f.inkY = f.layoutHeight = f.inkHeight = 1000000; }, ""},
+       {[](auto& f) { f.inkX = f.inkWidth = 1000000, f.inkY = INT_MAX; }, ink},
+       {[](auto& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = 10, f.layoutWidth = f.layoutHeight = 1; }, ""},
+       {[](auto& f) { f.layoutHeight = 95; }, contain}, {[](auto& f) { f.inkX = 11; }, contain},
+       {[](auto& f) { f.inkY = 11; }, contain},
+       {[](auto& f) { f.commands[0].kind = "transformPop"; }, q + "contains an underflowing local stack"}});
+  // clang-format on
 }
 
-}  // namespace
 }  // namespace orvi

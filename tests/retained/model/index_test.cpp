@@ -5,22 +5,13 @@
 #include <climits>
 
 namespace orvi {
-namespace {
-
-TEST(IndexKeys, KeysAndLengthPrefixes) {
-  const std::pair<text, text> rows[] = {
-      {make_index_key("paint", "bg", 0), "5:paint:2:bg:0"},
-      {make_index_key("command-sequence", "", 42), "16:command-sequence:0::42"},
-      {make_index_key("binding", "a:{0}", INT_MIN), "7:binding:5:a:{0}:-2147483648"},
-      {length_prefixed_text("\xC3\xA9"), "2:\xC3\xA9"},
-      {length_prefixed_text(""), "0:"},
-  };
-  for (const auto& [actual, expected] : rows) EXPECT_EQ(actual, expected);
-}
 
 // A count below 1 is taken as 1 instead of dividing by zero. Past the counts in
 // use the product wraps modulo 2^32 and the remainder keeps its sign.
-TEST(IndexKeys, TextHash) {
+TEST(IndexKeys, KeysAndTextHash) {
+  EXPECT_EQ(make_index_key("paint", "bg", 0), "5:paint:2:bg:0");
+  EXPECT_EQ(make_index_key("command-sequence", "", 42), "16:command-sequence:0::42");
+  EXPECT_EQ(make_index_key("binding", "a:{0}", INT_MIN), "7:binding:5:a:{0}:-2147483648");
   // clang-format off
   const std::tuple<std::string_view, std::int32_t, std::int32_t> rows[] = {
       {"a", 8192, 562}, {"ab", 8192, 2164}, {"abc", 8192, 5879}, {"abc", 64, 55}, {"a b", 8192, 8155},
@@ -30,40 +21,26 @@ TEST(IndexKeys, TextHash) {
   for (const auto& [s, n, expected] : rows) EXPECT_EQ(hash_resource_text(s, n), expected) << s << " " << n;
 }
 
-TEST(IndexTable, ProbesCountTheNodesThatFindVisits) {
-  index_table table(64);
-  EXPECT_EQ(table.find("k"), -1);
-  table.assign("k", 3);
-  table.assign("k", 5);
-  EXPECT_EQ(table.node_count(), 1u);
-  std::vector<text> same_bucket;  // later keys of the bucket of "k"
-  for (int i = 0; same_bucket.size() < 3; ++i) {
-    if (table.bucket_of(std::to_string(i)) == table.bucket_of("k")) same_bucket.push_back(std::to_string(i));
-  }
-  table.assign(same_bucket[0], 7);
-  table.assign(same_bucket[1], 4294967295u);
-  EXPECT_EQ(table.probes(), 0u);
-  // The key added last is visited first; a miss walks the whole chain.
-  const std::tuple<text, std::int32_t, std::uint32_t> finds[] = {
-      {same_bucket[1], -1, 1}, {same_bucket[0], 7, 3}, {"k", 5, 6}, {same_bucket[2], -1, 9}};
+// With one bucket every key is in one chain: the key added last is visited
+// first, and a miss walks the whole chain.
+TEST(IndexTable, ProbesAndBuckets) {
+  index_table table(1);
+  for (auto [key, value] : {std::pair{"k", 3u}, {"k", 5u}, {"a", 7u}, {"b", 4294967295u}}) table.assign(key, value);
+  EXPECT_EQ(std::make_pair(table.node_count(), table.probes()), std::make_pair(std::size_t{3}, 0u));
+  const std::tuple<text, std::int32_t, std::uint32_t> finds[] = {{"b", -1, 1}, {"a", 7, 3}, {"k", 5, 6}, {"c", -1, 9}};
   for (const auto& [key, value, probes] : finds) {
-    EXPECT_EQ(table.find(key), value);
-    EXPECT_EQ(table.probes(), probes) << key;
+    const std::int32_t found = table.find(key);  // before probes() is read
+    EXPECT_EQ(std::make_pair(found, table.probes()), std::make_pair(value, probes)) << key;
   }
-}
-
-TEST(IndexTable, BucketsStayInRangeForEveryCount) {
   // The empty text hashes to 17 unreduced, past the last bucket of a table of
   // 17 or fewer; a count below 1 gives one bucket.
   for (std::int32_t n : {INT_MIN, 0, 1, 5, 17, 18}) {
-    index_table table(n);
-    EXPECT_EQ(table.bucket_of(""), 17 % std::max(n, 1));
-    EXPECT_EQ(table.find(""), -1);
-    table.assign("", 9);
-    table.assign("a b", 1);
-    EXPECT_EQ(std::make_pair(table.find(""), table.find("a b")), std::make_pair(9, 1));
+    index_table sized(n);
+    EXPECT_EQ(std::make_pair(sized.bucket_of(""), sized.find("")), std::make_pair(17 % std::max(n, 1), -1));
+    sized.assign("", 9);
+    sized.assign("a b", 1);
+    EXPECT_EQ(std::make_pair(sized.find(""), sized.find("a b")), std::make_pair(9, 1));
   }
 }
 
-}  // namespace
 }  // namespace orvi

@@ -187,7 +187,9 @@ TEST(LegacyWindow, BackgroundRectanglesTextLayeredPresentAndNoOpenWindow) {
       operation();
       ADD_FAILURE() << name << " did not raise";
     } catch (const tovi_runtime_exception& error) {
-      EXPECT_EQ(error.record().message, "window/canvas runtime window is not open for " + name);
+      EXPECT_EQ(std::tie(error.record().code, error.record().message, error.record().module),
+                std::make_tuple("window.canvas", "window/canvas runtime window is not open for " + name,
+                                "tovi_window_input_canvas"));
     }
   }
   EXPECT_FALSE(key_pressed_by_name("a"));

@@ -1,9 +1,6 @@
 // The window procedure on a real canvas window: messages sent to it directly,
 // and through the fake layer the ones Wine never sends.
-#include "host/host_runtime.hpp"
-#include "host/platform.hpp"
 #include "host/window_chrome.hpp"
-#include "host/window_classes.hpp"
 #include "host/window_state.hpp"
 
 #include "tests/host/fake_platform.hpp"
@@ -15,7 +12,6 @@
 
 #include <cstring>
 #include <string>
-#include <tuple>
 
 namespace orvi {
 namespace {
@@ -122,40 +118,39 @@ TEST(Procedure, HitTestAndResizeDragStoppingAtTheMinimum) {
 }
 
 LPARAM fake_extra = 0;
-LPARAM WINAPI fake_extra_info() { return fake_extra; }
-// Pointer 7 is a pen, 8 touch, 10 a touchpad; any other id has no type.
-BOOL WINAPI fake_pointer_type(UINT32 id, POINTER_INPUT_TYPE* type) {
-  *type = id == 7 ? PT_PEN : id == 8 ? PT_TOUCH : PT_TOUCHPAD;
-  return id == 7 || id == 8 || id == 10;
-}
 UINT32 fake_pen_pressure = 0;
-BOOL WINAPI fake_pen_info(UINT32, POINTER_PEN_INFO* info) {
-  *info = {};
-  info->penMask = fake_pen_pressure != 0 ? PEN_MASK_PRESSURE : 0;
-  info->pressure = fake_pen_pressure;
-  return TRUE;
-}
 // Two records at touch_at (screen pixels): a press by contact 21, a move by 22.
 POINT touch_at{};
 bool touch_reads = true;
 int touch_closes = 0;
-BOOL WINAPI fake_touch_info(HTOUCHINPUT, UINT count, PTOUCHINPUT inputs, int size) {
-  if (!touch_reads || count != 2 || size != sizeof(TOUCHINPUT)) return FALSE;
-  // x and y in hundredths of a pixel (the 99 is truncated), source, id, flags.
-  inputs[0] = {touch_at.x * 100 + 99, touch_at.y * 100, nullptr, 21, TOUCHEVENTF_DOWN, 0, 0, 0, 0, 0};
-  inputs[1] = {touch_at.x * 100, touch_at.y * 100, nullptr, 22, TOUCHEVENTF_MOVE, 0, 0, 0, 0, 0};
-  return TRUE;
-}
-BOOL WINAPI fake_close_touch(HTOUCHINPUT) { return ++touch_closes; }
 
 TEST(Procedure, MouseFromPenOrTouchIsDroppedPointerAndTouchMessagesBecomePointerEvents) {
   canvas_window& w = window();
   testing::scoped_platform scope;
-  platform().get_message_extra_info = &fake_extra_info;
-  platform().get_pointer_type = &fake_pointer_type;
-  platform().get_pointer_pen_info = &fake_pen_info;
-  platform().get_touch_input_info = &fake_touch_info;
-  platform().close_touch_input_handle = &fake_close_touch;
+  platform().get_message_extra_info = [] { return fake_extra; };
+  // Pointer 7 is a pen, 8 touch, 10 a touchpad; any other id has no type.
+  platform().get_pointer_type = [](UINT32 id, POINTER_INPUT_TYPE* type) {
+    *type = id == 7 ? PT_PEN : id == 8 ? PT_TOUCH : PT_TOUCHPAD;
+    return BOOL{id == 7 || id == 8 || id == 10};
+  };
+  platform().get_pointer_pen_info = [](UINT32, POINTER_PEN_INFO* info) {
+    *info = {.pointerInfo = {},
+             .penFlags = 0,
+             .penMask = fake_pen_pressure ? PEN_MASK_PRESSURE : 0u,
+             .pressure = fake_pen_pressure,
+             .rotation = 0,
+             .tiltX = 0,
+             .tiltY = 0};
+    return TRUE;
+  };
+  platform().get_touch_input_info = [](HTOUCHINPUT, UINT count, PTOUCHINPUT inputs, int size) {
+    if (!touch_reads || count != 2 || size != sizeof(TOUCHINPUT)) return FALSE;
+    // x and y in hundredths of a pixel (the 99 is truncated), source, id, flags.
+    inputs[0] = {touch_at.x * 100 + 99, touch_at.y * 100, nullptr, 21, TOUCHEVENTF_DOWN, 0, 0, 0, 0, 0};
+    inputs[1] = {touch_at.x * 100, touch_at.y * 100, nullptr, 22, TOUCHEVENTF_MOVE, 0, 0, 0, 0, 0};
+    return TRUE;
+  };
+  platform().close_touch_input_handle = [](HTOUCHINPUT) { return ++touch_closes; };
   for (LPARAM low : {0x00, 0x80, 0xFF}) {  // the pen-or-touch signature, any low byte
     fake_extra = static_cast<LPARAM>(0xFF515700u | low);
     const std::uint64_t before = w.last_input_sequence;

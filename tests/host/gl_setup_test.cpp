@@ -23,7 +23,6 @@ using testing::fake_handle;
 const HWND probe_window = fake_handle<HWND>(11);
 const HDC probe_dc = fake_handle<HDC>(12), target_dc = fake_handle<HDC>(20), other_dc = fake_handle<HDC>(30);
 const HGLRC temporary_context = fake_handle<HGLRC>(13), other_context = fake_handle<HGLRC>(31);
-using released = std::array<int, 4>;  // the probe's unbinding, context, device context, window
 
 // What the fakes answer, and what they saw.
 struct gl_answers {
@@ -37,7 +36,7 @@ struct gl_answers {
   GLboolean srgb_enabled = GL_TRUE;
   GLuint texture_name = 77;
   GLint read_back_format = 0x8C43;  // GL_SRGB8_ALPHA8
-  released seen{};
+  int held = 0;                     // the probe's window, device context, context and its binding, less those released
   HGLRC made_current = nullptr;
   bool srgb_on = false;  // GL_FRAMEBUFFER_SRGB
 };
@@ -54,21 +53,21 @@ class PixelFormat : public ::testing::Test {
     // On x86-64 WINAPI and APIENTRY add nothing, so plain lambdas fit the table.
     auto& p = platform();
     p.create_window_ex_w = [](DWORD, LPCWSTR, LPCWSTR, DWORD, int, int, int, int, HWND, HMENU, HINSTANCE, LPVOID) {
-      return answers.window_fails ? nullptr : probe_window;
+      return answers.window_fails ? nullptr : (++answers.held, probe_window);
     };
-    p.get_dc = [](HWND) { return answers.dc_fails ? nullptr : probe_dc; };
-    p.release_dc = [](HWND w, HDC dc) { return answers.seen[2] += w == probe_window && dc == probe_dc; };
-    p.destroy_window = [](HWND w) { return answers.seen[3] += w == probe_window; };
+    p.get_dc = [](HWND) { return answers.dc_fails ? nullptr : (++answers.held, probe_dc); };
+    p.release_dc = [](HWND w, HDC dc) { return answers.held -= w == probe_window && dc == probe_dc; };
+    p.destroy_window = [](HWND w) { return answers.held -= w == probe_window; };
     p.choose_pixel_format = [](HDC, const PIXELFORMATDESCRIPTOR*) { return 5; };
     p.set_pixel_format = [](HDC, int, const PIXELFORMATDESCRIPTOR*) { return TRUE; };
     p.get_pixel_format = [](HDC) { return answers.window_pixel_format; };
-    p.wgl_create_context = [](HDC) { return temporary_context; };
+    p.wgl_create_context = [](HDC) { return ++answers.held, temporary_context; };
     p.wgl_make_current = [](HDC dc, HGLRC rc) {
       answers.made_current = rc;
-      answers.seen[0] += dc == nullptr && rc == nullptr;
+      answers.held += (rc == temporary_context) - (dc == nullptr && rc == nullptr);
       return dc != nullptr && dc != probe_dc && answers.restore_fails ? FALSE : TRUE;
     };
-    p.wgl_delete_context = [](HGLRC rc) { return answers.seen[1] += rc == temporary_context; };
+    p.wgl_delete_context = [](HGLRC rc) { return answers.held -= rc == temporary_context; };
     p.wgl_get_proc_address = [](LPCSTR name) {
       if (std::string(name) == "wglChoosePixelFormatARB")
         return entry(
@@ -95,31 +94,28 @@ class PixelFormat : public ::testing::Test {
 };
 
 TEST_F(PixelFormat, ProbeFindsTheFormatOrZeroAndAlwaysCleansUpVerificationNeedsEveryMinimum) {
-  constexpr released all{1, 1, 1, 1};
-  // What the fakes answer; the probe's result and what it released.
-  const std::vector<std::tuple<const char*, gl_answers, int, released>> rows{
-      {"found", {}, 9, all},
-      {"found, previous context restored", {.current_dc = other_dc, .current_context = other_context}, 9, all},
+  // What the fakes answer; the probe's result. Whatever it took, it released.
+  const std::vector<std::tuple<const char*, gl_answers, int>> rows{
+      {"found", {}, 9},
+      {"found, previous context restored", {.current_dc = other_dc, .current_context = other_context}, 9},
       // Some drivers answer small integers or -1 for a missing entry point.
-      {"choose entry 0", {.choose_entry = 0}, 0, all},
-      {"choose entry 3", {.choose_entry = 3}, 0, all},
-      {"choose entry -1", {.choose_entry = -1}, 0, all},
-      {"no verification entry", {.attrib_entry = 0}, 0, all},
-      {"not sRGB capable", {.attributes = {1, 1, 1, 0x202B, 32, 8, 8, 8, 8, 24, 8, 0}}, 0, all},
+      {"choose entry 0", {.choose_entry = 0}, 0},
+      {"choose entry 3", {.choose_entry = 3}, 0},
+      {"choose entry -1", {.choose_entry = -1}, 0},
+      {"no verification entry", {.attrib_entry = 0}, 0},
+      {"not sRGB capable", {.attributes = {1, 1, 1, 0x202B, 32, 8, 8, 8, 8, 24, 8, 0}}, 0},
       {"previous context not restored",
        {.restore_fails = true, .current_dc = other_dc, .current_context = other_context},
-       0,
-       all},
+       0},
       // A device context without a context cannot be restored either.
-      {"half a previous context", {.current_dc = other_dc}, 0, all},
-      {"no probe window", {.window_fails = true}, 0, released{}},
-      {"no probe device context", {.dc_fails = true}, 0, released{0, 0, 0, 1}},
+      {"half a previous context", {.current_dc = other_dc}, 0},
+      {"no probe window", {.window_fails = true}, 0},
+      {"no probe device context", {.dc_fails = true}, 0},
   };
-  for (const auto& [name, answer, format, seen] : rows) {
+  for (const auto& [name, answer, format] : rows) {
     answers = answer;
     EXPECT_EQ(choose_srgb_pixel_format(target_dc), format) << name;
-    EXPECT_EQ(std::make_tuple(answers.seen, answers.made_current), std::make_tuple(seen, answer.current_context))
-        << name;
+    EXPECT_EQ(std::make_tuple(answers.held, answers.made_current), std::make_tuple(0, answer.current_context)) << name;
   }
   EXPECT_EQ(choose_srgb_pixel_format(nullptr), 0);
 

@@ -32,7 +32,8 @@ TEST(DisplayGeometry, PositiveSizesAndAWorkAreaInsideTheDisplayUpToTheThirtyTwoB
   std::vector<std::tuple<field, std::int32_t, const char*>> changes{
       {&display_record::work_height, 1040, ok},     {&display_record::work_height, 1080, ok},
       {&display_record::work_width, 1921, outside}, {&display_record::work_x, -1921, outside},
-      {&display_record::work_y, -1, outside},       {&display_record::work_y, 41, outside}};
+      {&display_record::work_y, -1, outside},       {&display_record::work_y, 41, outside},
+      {&display_record::width, 1, outside}};  // a size of one is valid
   for (field size : {&display_record::width, &display_record::height, &display_record::work_width,
                      &display_record::work_height, &display_record::scale})
     for (std::int32_t bad : {0, -1, i32_min}) changes.emplace_back(size, bad, invalid);

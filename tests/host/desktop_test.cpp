@@ -46,7 +46,7 @@ TEST(Desktop, InputMethodBackgroundInputAndPointerLock) {
   canvas_window& front = testing::open_test_window(320, 240, testing::test_gl::strict_srgb);  // main and current
   host_runtime& runtime = get_host_runtime();
   ASSERT_TRUE(bring_to_front(front.window));
-  ASSERT_TRUE(pump_until([&] { return front.focused != 0; }, 500));
+  ASSERT_TRUE(pump_until([&] { return front.focused != 0; }));
 
   // The input method fills the preedit, then the typed text.
   HIMC context = ImmGetContext(front.window);
@@ -54,10 +54,10 @@ TEST(Desktop, InputMethodBackgroundInputAndPointerLock) {
   const std::uint64_t revision = front.preedit_revision;
   wchar_t composing[] = L"h\u00e9";
   ImmSetCompositionStringW(context, SCS_SETSTR, composing, sizeof(composing) - sizeof(wchar_t), nullptr, 0);
-  EXPECT_TRUE(pump_until([&] { return front.preedit_text == "h\xC3\xA9"; }, 500)) << front.preedit_text;
+  EXPECT_TRUE(pump_until([&] { return front.preedit_text == "h\xC3\xA9"; })) << front.preedit_text;
   EXPECT_EQ(std::make_tuple(front.preedit_active, front.preedit_revision > revision), std::make_tuple(1, true));
   ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
-  EXPECT_TRUE(pump_until([&] { return front.typed_text == "h\xC3\xA9"; }, 500)) << front.typed_text;
+  EXPECT_TRUE(pump_until([&] { return front.typed_text == "h\xC3\xA9"; })) << front.typed_text;
   EXPECT_EQ(std::make_tuple(front.preedit_active, front.preedit_text), std::make_tuple(0, ""));
   ImmReleaseContext(front.window, context);
 

@@ -134,13 +134,9 @@ TEST(Procedure, MouseFromPenOrTouchIsDroppedPointerAndTouchMessagesBecomePointer
     return BOOL{id == 7 || id == 8 || id == 10};
   };
   platform().get_pointer_pen_info = [](UINT32, POINTER_PEN_INFO* info) {
-    *info = {.pointerInfo = {},
-             .penFlags = 0,
-             .penMask = fake_pen_pressure ? PEN_MASK_PRESSURE : 0u,
-             .pressure = fake_pen_pressure,
-             .rotation = 0,
-             .tiltX = 0,
-             .tiltY = 0};
+    *info = {};
+    info->penMask = fake_pen_pressure ? PEN_MASK_PRESSURE : 0u;
+    info->pressure = fake_pen_pressure;
     return TRUE;
   };
   platform().get_touch_input_info = [](HTOUCHINPUT, UINT count, PTOUCHINPUT inputs, int size) {

@@ -33,7 +33,7 @@ bool pump_until(Done done, int ms = 2000) {
 
 inline bool bring_to_front(HWND window) {
   SetForegroundWindow(window);
-  return pump_until([window] { return GetForegroundWindow() == window; }, 500);
+  return pump_until([window] { return GetForegroundWindow() == window; });
 }
 
 // The window's client point on the screen.

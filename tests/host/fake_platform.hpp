@@ -10,15 +10,10 @@
 
 namespace orvi::testing {
 
-class scoped_platform {
- public:
-  scoped_platform() : saved_(platform()) {}
-  ~scoped_platform() { platform() = saved_; }
-  scoped_platform(const scoped_platform&) = delete;
-  scoped_platform& operator=(const scoped_platform&) = delete;
-
- private:
-  host_platform saved_;
+// The table as it was is put back when this ends.
+struct scoped_platform {
+  const host_platform saved = platform();
+  ~scoped_platform() { platform() = saved; }
 };
 
 // Distinct non-null handle values for fakes.
@@ -26,8 +21,6 @@ template <typename Handle>
 Handle fake_handle(std::uintptr_t value) {
   return reinterpret_cast<Handle>(value);
 }
-
-inline std::string handle_text(const void* handle) { return std::to_string(reinterpret_cast<std::uintptr_t>(handle)); }
 
 inline std::vector<std::string>& call_log() {
   static std::vector<std::string> calls;

@@ -30,21 +30,18 @@ inline canvas_window& open_test_window(int width = 320, int height = 240, test_g
                                    GetModuleHandleW(nullptr), nullptr);
   window->client_width = static_cast<std::uint32_t>(width);
   window->client_height = static_cast<std::uint32_t>(height);
-  if (window->window == nullptr) throw std::runtime_error("CreateWindowExW failed");
-  if (gl != test_gl::none) {
-    HDC dc = window->device_context = GetDC(window->window);
+  if (!window->window) throw std::runtime_error("CreateWindowExW failed");
+  HDC dc = window->device_context = gl == test_gl::none ? nullptr : GetDC(window->window);
+  if (dc) {
     PIXELFORMATDESCRIPTOR descriptor = legacy_pixel_format_descriptor(32);
-    const int strict_format = gl == test_gl::strict_srgb ? choose_srgb_pixel_format(dc) : 0;
-    const int format = strict_format > 0 ? strict_format : ChoosePixelFormat(dc, &descriptor);
-    if (strict_format > 0) DescribePixelFormat(dc, strict_format, sizeof(descriptor), &descriptor);
-    if (format == 0 || !SetPixelFormat(dc, format, &descriptor)) throw std::runtime_error("SetPixelFormat failed");
-    window->gl_context = wglCreateContext(dc);
-    if (!window->gl_context || !wglMakeCurrent(dc, window->gl_context)) throw std::runtime_error("no GL context");
-    if (strict_format > 0) {
-      const srgb_confirmation confirmed = confirm_srgb_pipeline(dc, strict_format);
-      window->strict_srgb_format = confirmed.strict_srgb_format ? 1 : 0;
-      window->srgb_pipeline = confirmed.srgb_pipeline ? 1 : 0;
-    }
+    const int strict = gl == test_gl::strict_srgb ? choose_srgb_pixel_format(dc) : 0;
+    if (strict > 0) DescribePixelFormat(dc, strict, sizeof(descriptor), &descriptor);
+    if (!SetPixelFormat(dc, strict > 0 ? strict : ChoosePixelFormat(dc, &descriptor), &descriptor) ||
+        !(window->gl_context = wglCreateContext(dc)) || !wglMakeCurrent(dc, window->gl_context))
+      throw std::runtime_error("no GL context");
+    const srgb_confirmation confirmed = strict > 0 ? confirm_srgb_pipeline(dc, strict) : srgb_confirmation{};
+    window->strict_srgb_format = confirmed.strict_srgb_format;
+    window->srgb_pipeline = confirmed.srgb_pipeline;
     build_window_fonts(*window);
   }
   HWND handle = window->window;

@@ -1,9 +1,6 @@
 // The window procedure on a real canvas window: messages sent to it directly,
 // and through the fake layer the ones Wine never sends.
-#include "host/host_runtime.hpp"
-#include "host/platform.hpp"
 #include "host/window_chrome.hpp"
-#include "host/window_classes.hpp"
 #include "host/window_state.hpp"
 
 #include "tests/host/fake_platform.hpp"
@@ -15,8 +12,6 @@
 
 #include <cstring>
 #include <string>
-#include <tuple>
-#include <vector>
 
 namespace orvi {
 namespace {
@@ -24,16 +19,6 @@ namespace {
 canvas_window& window() {
   static canvas_window& shared = testing::open_test_window();
   return shared;
-}
-// The window with its input state emptied, as each test starts.
-canvas_window& fresh_window() {
-  canvas_window& w = window();
-  w.key_presses.fill(0);
-  w.modifier_mask = 0;
-  w.typed_text.clear();
-  w.pending_high_surrogate = 0;
-  w.client_chrome = w.caption_buttons = 0;
-  return w;
 }
 LRESULT send(UINT message, WPARAM first, LPARAM second) {
   return SendMessageW(window().window, message, first, second);
@@ -45,31 +30,26 @@ LPARAM screen_param(int x, int y) {
   return point_param(p.x, p.y);
 }
 
-TEST(Procedure, KeyPressesCountOnceSaturateAndEmptyOnFocusLoss) {
-  canvas_window& w = fresh_window();
+TEST(Procedure, KeyPressesCountOnceAndSaturateTypedTextPairsSurrogatesAndKeepsItsLimit) {
+  canvas_window& w = window();
   constexpr LPARAM first_press = 1, auto_repeat = 1 | (1 << 30);  // repeat count 1; the key was up, or down
   send(WM_KEYDOWN, 'A', first_press);
   for (int i = 0; i < 5; ++i) send(WM_KEYDOWN, 'A', auto_repeat);
   for (int i = 0; i < 300; ++i) send(WM_SYSKEYDOWN, 'B', first_press);
-  EXPECT_EQ(std::make_tuple(w.key_presses['A'], w.key_presses['B']), std::make_tuple(1, 255));
-  send(WM_KEYDOWN, VK_SHIFT, first_press);
-  send(WM_KEYDOWN, VK_CONTROL, first_press);
+  for (WPARAM key : {VK_SHIFT, VK_CONTROL}) send(WM_KEYDOWN, key, first_press);
   send(WM_KEYUP, VK_CONTROL, first_press);
-  EXPECT_EQ(w.modifier_mask, 1u);
+  EXPECT_EQ(std::make_tuple(w.key_presses['A'], w.key_presses['B'], w.modifier_mask), std::make_tuple(1, 255, 1u));
+  // Losing focus empties the presses and ends a composition; held modifiers stay.
   w.preedit_active = 1;
   send(WM_KILLFOCUS, 0, 0);
   EXPECT_EQ(w.key_presses, decltype(w.key_presses){});
   EXPECT_EQ(std::make_tuple(w.modifier_mask, w.preedit_active), std::make_tuple(1u, 0));
-}
 
-TEST(Procedure, TypedTextKeepsItsLimitAndPairsSurrogates) {
-  canvas_window& w = fresh_window();
   // A pair, a low surrogate alone, a high one before a plain unit, control
   // units; then the whole parameter is the character (these are no "A").
   for (WPARAM unit : std::initializer_list<WPARAM>{0xD83D, 0xDE00, 0xDE00, 0xD83D, 'a', '\t', 127})
     send(WM_CHAR, unit, 0);
-  EXPECT_EQ(send(WM_UNICHAR, 0xFFFF, 0), 1);
-  EXPECT_EQ(send(WM_UNICHAR, 0x20AC, 0), 0);
+  EXPECT_EQ(std::make_tuple(send(WM_UNICHAR, 0xFFFF, 0), send(WM_UNICHAR, 0x20AC, 0)), std::make_tuple(1, 0));
   send(WM_UNICHAR, 0x100000041, 0);
   send(WM_CHAR, 0x100000041, 0);
   EXPECT_EQ(w.typed_text,
@@ -81,46 +61,15 @@ TEST(Procedure, TypedTextKeepsItsLimitAndPairsSurrogates) {
   EXPECT_EQ(w.typed_text, std::string(511, 'x') + "y");
 }
 
-// A drop handle as the shell makes it: DROPFILES, then wide names each ended
-// by a null (here "|"), then an empty name.
-WPARAM make_drop(std::wstring names) {
-  for (auto& c : names) c = c == L'|' ? L'\0' : c;
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t));
-  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-  header->pFiles = sizeof(DROPFILES);
-  header->fWide = TRUE;
-  std::memcpy(header + 1, names.c_str(), (names.size() + 1) * sizeof(wchar_t));
-  GlobalUnlock(memory);
-  return reinterpret_cast<WPARAM>(memory);
-}
+POINT fake_cursor{0, 0};
+BOOL WINAPI fake_cursor_pos(POINT* point) { return *point = fake_cursor, TRUE; }
+BOOL WINAPI failing_cursor_pos(POINT*) { return FALSE; }
+BOOL WINAPI failing_window_rect(HWND, RECT*) { return FALSE; }
 
-TEST(Procedure, SizeDropAndClose) {
-  canvas_window& w = fresh_window();
-  const std::uint32_t width = w.client_width, height = w.client_height;
-  send(WM_SIZE, SIZE_MINIMIZED, point_param(0, 0));
-  EXPECT_EQ(std::make_tuple(w.client_width, w.client_height), std::make_tuple(1u, 1u)) << "zero is stored as one";
-  send(WM_SIZE, SIZE_RESTORED, point_param(static_cast<int>(width), static_cast<int>(height)));
-
-  // The path of one dropped file, the count of more.
-  send(WM_DROPFILES, make_drop(L"C:\\notes\\caf\u00e9.txt|"), 0);
-  EXPECT_EQ(std::make_tuple(w.last_event_code, w.dropped_path, w.event_args[1]),
-            std::make_tuple(event_file_dropped, "C:\\notes\\caf\xC3\xA9.txt", 1u));
-  send(WM_DROPFILES, make_drop(L"C:\\a.txt|C:\\b.txt|"), 0);
-  EXPECT_EQ(std::make_tuple(w.dropped_path, w.event_args[1]), std::make_tuple("", 2u));
-
-  // Closing only hides.
-  EXPECT_EQ(send(WM_CLOSE, 0, 0), 0);
-  EXPECT_EQ(std::make_tuple(w.open, w.close_requested, IsWindow(w.window), IsWindowVisible(w.window)),
-            std::make_tuple(0, 1, TRUE, FALSE));
-  ShowWindow(w.window, SW_SHOW);
-  w.open = 1;
-  w.close_requested = 0;
-}
-
-TEST(HitTest, CaptionButtonsBordersAndClient) {
-  canvas_window w;
-  w.client_width = 1000;
-  w.client_height = 700;
+TEST(Procedure, HitTestAndResizeDragStoppingAtTheMinimum) {
+  canvas_window client;
+  client.client_width = 1000;
+  client.client_height = 700;
   // x, y, caption buttons shown, expected answer.
   const std::tuple<int, int, std::uint8_t, LRESULT> cases[] = {
       {990, 20, 1, HTCLOSE},     {930, 20, 1, HTMAXBUTTON},    {870, 20, 1, HTMINBUTTON}, {500, 20, 1, HTCAPTION},
@@ -129,31 +78,23 @@ TEST(HitTest, CaptionButtonsBordersAndClient) {
       {500, 7, 1, HTTOP},        {500, 695, 1, HTBOTTOM},      {-3, 300, 1, HTCLIENT},    {-3, 20, 1, HTCLIENT},
       {990, 20, 0, HTCLIENT},    {500, 45, 0, HTCAPTION},      {500, -20, 0, HTCLIENT}};
   for (const auto& [x, y, buttons, expected] : cases) {
-    w.caption_buttons = buttons;
-    EXPECT_EQ(canvas_hit_test(w, POINT{x, y}), expected) << x << "," << y << " buttons " << +buttons;
+    client.caption_buttons = buttons;
+    EXPECT_EQ(canvas_hit_test(client, POINT{x, y}), expected) << x << "," << y << " buttons " << +buttons;
   }
   // Mended fault: with client-drawn chrome, the system title bar above the
   // client area was answered as client instead of by the system.
-  window().client_chrome = window().caption_buttons = 1;
+  canvas_window& w = window();
+  w.client_chrome = w.caption_buttons = 1;
   EXPECT_EQ(send(WM_NCHITTEST, 0, screen_param(100, 20)), HTCAPTION);
   EXPECT_EQ(send(WM_NCHITTEST, 0, screen_param(10, -13)),
-            DefWindowProcW(window().window, WM_NCHITTEST, 0, screen_param(10, -13)));
+            DefWindowProcW(w.window, WM_NCHITTEST, 0, screen_param(10, -13)));
   EXPECT_NE(send(WM_NCHITTEST, 0, screen_param(10, -13)), HTCLIENT);
-}
 
-POINT fake_cursor{0, 0};
-BOOL WINAPI fake_cursor_pos(POINT* point) { return *point = fake_cursor, TRUE; }
-BOOL WINAPI failing_cursor_pos(POINT*) { return FALSE; }
-BOOL WINAPI failing_window_rect(HWND, RECT*) { return FALSE; }
-
-// Dragged from the bottom-left corner far past the minimum: the right and top
-// edges, opposite the dragged ones, stay where they were. Without its start
-// positions a drag would be measured from zeros: it does not begin.
-TEST(Procedure, ResizeDragStopsAtTheMinimumAndNeedsItsStart) {
-  canvas_window& w = fresh_window();
+  // Dragged from the bottom-left corner far past the minimum: the right and
+  // top edges, opposite the dragged ones, stay where they were. Without its
+  // start positions a drag would be measured from zeros: it does not begin.
   testing::scoped_platform scope;
   for (int failing : {1, 2, 0}) {  // the cursor, the window rectangle, nothing
-    w.client_chrome = 1;
     RECT start, now;
     GetWindowRect(w.window, &start);
     fake_cursor = {start.left + 2, start.bottom - 2};
@@ -173,24 +114,47 @@ TEST(Procedure, ResizeDragStopsAtTheMinimumAndNeedsItsStart) {
     send(WM_LBUTTONUP, 0, point_param(10, 0));
     EXPECT_EQ(w.resize_drag, 0);
   }
+  w.client_chrome = w.caption_buttons = 0;
 }
 
 LPARAM fake_extra = 0;
-LPARAM WINAPI fake_extra_info() { return fake_extra; }
+UINT32 fake_pen_pressure = 0;
+// Two records at touch_at (screen pixels): a press by contact 21, a move by 22.
+POINT touch_at{};
+bool touch_reads = true;
+int touch_closes = 0;
 
-TEST(Procedure, MouseFromPenOrTouchIsDroppedAndCancelModeCancels) {
-  canvas_window& w = fresh_window();
+TEST(Procedure, MouseFromPenOrTouchIsDroppedPointerAndTouchMessagesBecomePointerEvents) {
+  canvas_window& w = window();
   testing::scoped_platform scope;
-  platform().get_message_extra_info = &fake_extra_info;
-  for (LPARAM low : {0x00, 0x80, 0xFF}) {
+  platform().get_message_extra_info = [] { return fake_extra; };
+  // Pointer 7 is a pen, 8 touch, 10 a touchpad; any other id has no type.
+  platform().get_pointer_type = [](UINT32 id, POINTER_INPUT_TYPE* type) {
+    *type = id == 7 ? PT_PEN : id == 8 ? PT_TOUCH : PT_TOUCHPAD;
+    return BOOL{id == 7 || id == 8 || id == 10};
+  };
+  platform().get_pointer_pen_info = [](UINT32, POINTER_PEN_INFO* info) {
+    *info = {};
+    info->penMask = fake_pen_pressure ? PEN_MASK_PRESSURE : 0u;
+    info->pressure = fake_pen_pressure;
+    return TRUE;
+  };
+  platform().get_touch_input_info = [](HTOUCHINPUT, UINT count, PTOUCHINPUT inputs, int size) {
+    if (!touch_reads || count != 2 || size != sizeof(TOUCHINPUT)) return FALSE;
+    // x and y in hundredths of a pixel (the 99 is truncated), source, id, flags.
+    inputs[0] = {touch_at.x * 100 + 99, touch_at.y * 100, nullptr, 21, TOUCHEVENTF_DOWN, 0, 0, 0, 0, 0};
+    inputs[1] = {touch_at.x * 100, touch_at.y * 100, nullptr, 22, TOUCHEVENTF_MOVE, 0, 0, 0, 0, 0};
+    return TRUE;
+  };
+  platform().close_touch_input_handle = [](HTOUCHINPUT) { return ++touch_closes; };
+  for (LPARAM low : {0x00, 0x80, 0xFF}) {  // the pen-or-touch signature, any low byte
     fake_extra = static_cast<LPARAM>(0xFF515700u | low);
     const std::uint64_t before = w.last_input_sequence;
     send(WM_LBUTTONDOWN, MK_LBUTTON, point_param(5, 5));
     send(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), point_param(6, 6));
     EXPECT_EQ(w.last_input_sequence, before) << low;
     send(WM_CAPTURECHANGED, 0, 0);
-    EXPECT_GT(w.last_input_sequence, before);
-    EXPECT_EQ(w.pointer.capture_lost, 1u);
+    EXPECT_EQ(std::make_tuple(w.last_input_sequence > before, w.pointer.capture_lost), std::make_tuple(true, 1u));
   }
   fake_extra = static_cast<LPARAM>(0xFF525700u);  // another signature
   send(WM_LBUTTONDOWN, MK_LBUTTON, point_param(40, 50));
@@ -198,26 +162,7 @@ TEST(Procedure, MouseFromPenOrTouchIsDroppedAndCancelModeCancels) {
   send(WM_CANCELMODE, 0, 0);
   EXPECT_EQ(std::make_tuple(w.last_event_code, w.pointer.cancelled, w.pointer.pressed),
             std::make_tuple(event_pointer_cancelled, 1u, 0u));
-}
 
-// Pointer 7 is a pen, 8 touch, 10 a touchpad; any other id has no type.
-BOOL WINAPI fake_pointer_type(UINT32 id, POINTER_INPUT_TYPE* type) {
-  *type = id == 7 ? PT_PEN : id == 8 ? PT_TOUCH : PT_TOUCHPAD;
-  return id == 7 || id == 8 || id == 10;
-}
-UINT32 fake_pen_pressure = 0;
-BOOL WINAPI fake_pen_info(UINT32, POINTER_PEN_INFO* info) {
-  *info = {};
-  info->penMask = fake_pen_pressure != 0 ? PEN_MASK_PRESSURE : 0;
-  info->pressure = fake_pen_pressure;
-  return TRUE;
-}
-
-TEST(Procedure, PointerMessagesGiveKindPressureAndClientPosition) {
-  canvas_window& w = fresh_window();
-  testing::scoped_platform scope;
-  platform().get_pointer_type = &fake_pointer_type;
-  platform().get_pointer_pen_info = &fake_pen_info;
   const LPARAM at = screen_param(30, 40);
   // Message, pointer, pen pressure of 1024 (0: none in the mask); kind and pressure of 1000.
   const std::tuple<UINT, WPARAM, UINT32, std::uint64_t, std::uint64_t> steps[] = {
@@ -235,40 +180,44 @@ TEST(Procedure, PointerMessagesGiveKindPressureAndClientPosition) {
   send(WM_POINTERDOWN, 9, at);   // type unknown
   send(WM_POINTERDOWN, 10, at);  // touchpad
   EXPECT_EQ(w.last_input_sequence, before);
-}
 
-// Two records at touch_at (screen pixels): a press by contact 21, a move by 22.
-POINT touch_at{};
-bool touch_reads = true;
-int touch_closes = 0;
-BOOL WINAPI fake_touch_info(HTOUCHINPUT, UINT count, PTOUCHINPUT inputs, int size) {
-  if (!touch_reads || count != 2 || size != sizeof(TOUCHINPUT)) return FALSE;
-  // x and y in hundredths of a pixel (the 99 is truncated), source, id, flags.
-  inputs[0] = {touch_at.x * 100 + 99, touch_at.y * 100, nullptr, 21, TOUCHEVENTF_DOWN, 0, 0, 0, 0, 0};
-  inputs[1] = {touch_at.x * 100, touch_at.y * 100, nullptr, 22, TOUCHEVENTF_MOVE, 0, 0, 0, 0, 0};
-  return TRUE;
-}
-BOOL WINAPI fake_close_touch(HTOUCHINPUT) { return ++touch_closes; }
-
-TEST(Procedure, TouchRecordsBecomePointerEventsAndTheHandleIsAlwaysClosed) {
-  canvas_window& w = fresh_window();
-  testing::scoped_platform scope;
-  platform().get_touch_input_info = &fake_touch_info;
-  platform().close_touch_input_handle = &fake_close_touch;
+  // Touch records at client (12, 13); the handle is closed even when it cannot be read.
   touch_at = testing::screen_point(w.window, 12, 13);
   const std::uint64_t points = w.touch_points;
-  send(WM_TOUCH, 2, 0x1234);
-  EXPECT_EQ(
-      std::make_tuple(w.touch_points, w.pointer.id, w.last_press.id, w.last_press.client_x, w.last_press.client_y),
-      std::make_tuple(points + 2, 22u, 21u, 12u, 13u));
-  touch_reads = false;
-  send(WM_TOUCH, 2, 0x1234);
-  EXPECT_EQ(std::make_tuple(w.touch_points, touch_closes), std::make_tuple(points + 2, 2));
+  for (bool reads : {true, false}) {
+    touch_reads = reads;
+    send(WM_TOUCH, 2, 0x1234);
+    EXPECT_EQ(std::make_tuple(w.touch_points, w.pointer.id, w.last_press.id, w.last_press.client_x,
+                              w.last_press.client_y, touch_closes),
+              std::make_tuple(points + 2, 22u, 21u, 12u, 13u, reads ? 1 : 2));
+  }
 }
 
-// "Active" follows focus unless the event itself is a suspend, lock or resume.
-TEST(Procedure, LifecycleNotificationsFillTheSlot) {
-  canvas_window& w = fresh_window();
+// A drop handle as the shell makes it: DROPFILES, then wide names each ended
+// by a null (here "|"), then an empty name.
+WPARAM make_drop(std::wstring names) {
+  for (auto& c : names) c = c == L'|' ? L'\0' : c;
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t));
+  auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  std::memcpy(header + 1, names.c_str(), (names.size() + 1) * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return reinterpret_cast<WPARAM>(memory);
+}
+
+TEST(Procedure, SizeDropLifecycleAndCloseOnlyHiding) {
+  canvas_window& w = window();
+  send(WM_SIZE, SIZE_MINIMIZED, point_param(0, 0));
+  EXPECT_EQ(std::make_tuple(w.client_width, w.client_height), std::make_tuple(1u, 1u)) << "zero is stored as one";
+  // The path of one dropped file, the count of more.
+  send(WM_DROPFILES, make_drop(L"C:\\notes\\caf\u00e9.txt|"), 0);
+  EXPECT_EQ(std::make_tuple(w.last_event_code, w.dropped_path, w.event_args[1]),
+            std::make_tuple(event_file_dropped, "C:\\notes\\caf\xC3\xA9.txt", 1u));
+  send(WM_DROPFILES, make_drop(L"C:\\a.txt|C:\\b.txt|"), 0);
+  EXPECT_EQ(std::make_tuple(w.dropped_path, w.event_args[1]), std::make_tuple("", 2u));
+
+  // "Active" follows focus unless the event itself is a suspend, lock or resume.
   const auto& slot = get_lifecycle_event_slot();
   // Message, parameters, focus; then the slot's kind and "active", and the answer.
   const std::tuple<UINT, WPARAM, LPARAM, std::uint8_t, std::uint32_t, int, LRESULT> rows[] = {
@@ -289,20 +238,19 @@ TEST(Procedure, LifecycleNotificationsFillTheSlot) {
         << message << " " << first;
     EXPECT_TRUE(message != WM_QUERYENDSESSION || slot.data == ENDSESSION_LOGOFF);
   }
-  w.focused = 0;
-}
 
-// A canvas-class window missing from the registry is never looked up, and
-// its close is not turned into a destroy.
-TEST(UnregisteredWindow, NeitherClosesNorTakesInput) {
-  register_canvas_window_classes();
-  HWND handle = CreateWindowExW(0, canvas_window_class_name, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(handle, nullptr);
-  EXPECT_EQ(SendMessageW(handle, WM_UNICHAR, 0xFFFF, 0), 1);
-  SendMessageW(handle, WM_CLOSE, 0, 0);
-  EXPECT_TRUE(IsWindow(handle));
-  DestroyWindow(handle);
+  EXPECT_EQ(send(WM_CLOSE, 0, 0), 0);
+  EXPECT_EQ(std::make_tuple(w.open, w.close_requested, IsWindow(w.window), IsWindowVisible(w.window)),
+            std::make_tuple(0, 1, TRUE, FALSE));
+  // A canvas-class window missing from the registry is never looked up, and
+  // its close is not turned into a destroy.
+  HWND stray = CreateWindowExW(0, canvas_window_class_name, L"", WS_OVERLAPPEDWINDOW, 0, 0, 200, 200, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(stray, nullptr);
+  EXPECT_EQ(SendMessageW(stray, WM_UNICHAR, 0xFFFF, 0), 1);
+  SendMessageW(stray, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(stray));
+  DestroyWindow(stray);
 }
 
 }  // namespace

@@ -19,8 +19,7 @@ class child_process {
     HANDLE out_write = nullptr, err_write = nullptr;
     // Large pipes, so a chatty child never waits on the reader.
     if (!CreatePipe(&out_, &out_write, &inherit, 1 << 20) || !CreatePipe(&err_, &err_write, &inherit, 1 << 16)) return;
-    SetHandleInformation(out_, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(err_, HANDLE_FLAG_INHERIT, 0);
+    for (HANDLE own_end : {out_, err_}) SetHandleInformation(own_end, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -75,10 +74,7 @@ class child_process {
     for (const ULONGLONG deadline = GetTickCount64() + timeout_ms;;) {
       const DWORD left = static_cast<DWORD>(std::max<LONGLONG>(0, deadline - GetTickCount64()));
       if (MsgWaitForMultipleObjects(1, &process_, FALSE, left, pump ? QS_ALLINPUT : 0) == WAIT_OBJECT_0) break;
-      if (left == 0) {
-        kill();
-        return STILL_ACTIVE;
-      }
+      if (left == 0) return kill(), STILL_ACTIVE;
       for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&message);
     }
     DWORD code = 0;

@@ -33,7 +33,7 @@ bool pump_until(Done done, int ms = 2000) {
 
 inline bool bring_to_front(HWND window) {
   SetForegroundWindow(window);
-  return pump_until([window] { return GetForegroundWindow() == window; }, 500);
+  return pump_until([window] { return GetForegroundWindow() == window; });
 }
 
 // The window's client point on the screen.
@@ -76,20 +76,19 @@ inline void click(HWND window, int x, int y, DWORD hold_ms = 40, DWORD press = M
   send_input(INPUT_MOUSE, press << 1);
 }
 
+// A person's next key comes later; the program takes one counted press of a
+// key per frame.
 inline void press_key(WORD virtual_key) {
   send_input(INPUT_KEYBOARD, 0, virtual_key);
   Sleep(20);
   send_input(INPUT_KEYBOARD, KEYEVENTF_KEYUP, virtual_key);
-  // A person's next key comes later; the program takes one counted press of
-  // a key per frame.
   Sleep(30);
 }
 
 // Types UTF-16 text as characters (not keys), as an input method would.
 inline void type_text(const std::wstring& s) {
   for (wchar_t unit : s) {
-    send_input(INPUT_KEYBOARD, KEYEVENTF_UNICODE, 0, unit);
-    send_input(INPUT_KEYBOARD, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP, 0, unit);
+    for (DWORD up : {0ul, DWORD{KEYEVENTF_KEYUP}}) send_input(INPUT_KEYBOARD, KEYEVENTF_UNICODE | up, 0, unit);
     Sleep(5);
   }
 }

@@ -12,7 +12,7 @@ text read_error(const text& path, std::int64_t maximum) {
   try {
     read_file_bounded(path, maximum);
   } catch (const tovi_runtime_exception& e) {
-    return e.what();
+    return e.record().code + ": " + e.record().message;
   }
   return "no error";
 }
@@ -29,9 +29,11 @@ TEST(FileAccess, WriteAndBoundedRead) {
   // A negative maximum is refused before the file is looked at.
   EXPECT_EQ(read_error(tmp.file("missing"), -1), "file.read.limit: maximum byte count must not be negative");
   EXPECT_EQ(read_error(tmp.file("missing"), 10), "file.read: unable to open file: " + tmp.file("missing"));
+  // Invalid UTF-8, or a name cut at a zero byte, is never opened.
+  const text cut = path + std::string("\0x", 2);
   EXPECT_EQ(read_error("\xFF", 10), "file.read: unable to open file: \xFF");
+  EXPECT_EQ(read_error(cut, 10), "file.read: unable to open file: " + cut);
   // A missing directory, an empty name, invalid UTF-8, a zero byte, too long.
-  for (const text& refused :
-       {tmp.file("missing/f"), text(), tmp.file("bad\xC3"), path + std::string("\0x", 2), std::string(131069, 'a')})
+  for (const text& refused : {tmp.file("missing/f"), text(), tmp.file("bad\xC3"), cut, std::string(131069, 'a')})
     EXPECT_FALSE(write_file_bytes(refused, {1})) << refused.substr(0, 60);
 }

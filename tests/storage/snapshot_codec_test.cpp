@@ -12,6 +12,8 @@ using namespace orvi;
 using pairs = std::vector<std::pair<std::string, std::string>>;
 
 // A file from its parts: numbers as zigzag int32 fields, texts as their bytes.
+// It uses the codec's field writers and checksum, which the literal bytes
+// below pin down.
 byte_vector bytes_of(std::initializer_list<std::variant<std::int32_t, std::string>> parts) {
   byte_vector b;
   for (const auto& part : parts) {

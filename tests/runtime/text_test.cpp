@@ -52,7 +52,7 @@ TEST(Text, FromUtf8AndSmallHelpers) {
   for (auto [start, end, want] : {std::tuple{1, 2, "b"}, {1, 99, "bc"}, {5, 9, ""}, {2, 1, ""}, {0, -4, ""}})
     EXPECT_EQ(clamped_substring("abc", start, end), want) << start << "," << end;
   EXPECT_THROW(clamped_substring("abc", -1, 2), std::out_of_range);
-  for (auto [index, want] : {std::pair{1, 169}, {2, -1}, {-1, -1}})
+  for (auto [index, want] : {std::pair{0, 195}, {1, 169}, {2, -1}, {-1, -1}})
     EXPECT_EQ(byte_at_or_minus_one("\xC3\xA9", index), want) << index;
   EXPECT_TRUE(starts_with("abc", "ab") && !starts_with("ab", "abc"));
   EXPECT_TRUE(is_hex_text("09afAF") && is_hex_text(""));

@@ -54,7 +54,7 @@ TEST(StoreRecord, PutGetAndRefusals) {
   // Keys match byte for byte only: a prefix or an extension is another key.
   EXPECT_EQ(std::make_tuple(store_index_of(s, "ab"), store_index_of(s, "abcd"), live_entry_count(s)),
             std::make_tuple(2, -1, 3));
-  for (auto [key, found, value] : {std::tuple{"ab", 0, ""}, {"abc", 1, "vabc"}, {"zz", 0, ""}})
+  for (auto [key, found, value] : {std::tuple{"b", 1, "vb"}, {"ab", 0, ""}, {"abc", 1, "vabc"}, {"zz", 0, ""}})
     EXPECT_EQ(std::make_tuple(store_get(s, key).found, store_get(s, key).value), std::make_tuple(found, value)) << key;
   // A deleted key comes back in its old place; the largest key and value, an
   // empty value and invalid UTF-8 are taken.

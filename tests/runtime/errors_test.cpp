@@ -5,8 +5,7 @@
 #include <tuple>
 #include <type_traits>
 
-namespace orvi {
-namespace {
+using namespace orvi;
 
 TEST(Errors, RaisedRecordDescribesItselfAndCancellationIsNoStdException) {
   try {
@@ -27,6 +26,3 @@ TEST(Errors, RaisedRecordDescribesItselfAndCancellationIsNoStdException) {
   // A last-resort std::exception handler lets a cancellation pass.
   static_assert(!std::is_base_of_v<std::exception, tovi_task_cancelled>);
 }
-
-}  // namespace
-}  // namespace orvi

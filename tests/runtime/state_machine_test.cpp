@@ -2,11 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <tuple>
-
-namespace orvi {
-namespace {
+using namespace orvi;
 
 // Current, previous, last event, transition count, status.
 std::string seen(const state_machine& m) {
@@ -37,6 +33,3 @@ TEST(StateMachine, FiresAlongTheListOnly) {
   state_machine empty("s", {});
   EXPECT_FALSE(empty.fire("s") || empty.fire(""));
 }
-
-}  // namespace
-}  // namespace orvi

@@ -2,12 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <tuple>
-#include <vector>
-
-namespace orvi {
-namespace {
+using namespace orvi;
 
 // The text, then "+" or "-" for active and for replace on input.
 std::string seen(const text_value& v) {
@@ -44,6 +39,3 @@ TEST(TextValue, EditsInOrder) {
     }
   }
 }
-
-}  // namespace
-}  // namespace orvi

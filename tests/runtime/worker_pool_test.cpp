@@ -8,19 +8,8 @@
 #include <memory>
 #include <stdexcept>
 #include <system_error>
-#include <tuple>
-#include <vector>
 
-namespace orvi {
-namespace {
-
-// Starts real threads and counts the workers that ended; start number fail_at is refused.
-worker_starter counting(std::atomic<int>& started, std::atomic<int>& ended, int fail_at) {
-  return [&, fail_at](worker_task body) {
-    if (++started == fail_at) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-    return std::thread([&ended, body = std::move(body)] { body(), ++ended; });
-  };
-}
+using namespace orvi;
 
 TEST(WorkerPool, StartsTwoToFourWorkersAndJoinsThemWhenAStartIsRefused) {
   // Reported concurrency, refused start (0: none), workers that ran and ended.
@@ -28,8 +17,13 @@ TEST(WorkerPool, StartsTwoToFourWorkersAndJoinsThemWhenAStartIsRefused) {
                                                   {16, 0, 4}, {16, 1, 0}, {16, 2, 1}, {16, 4, 3}};
   for (auto [reported, fail_at, ran] : cases) {
     std::atomic<int> started{0}, ended{0};
+    // Starts real threads and counts the workers that ended; start number fail_at is refused.
+    const worker_starter start = [&, fail_at](worker_task body) {
+      if (++started == fail_at) throw std::system_error(std::error_code(), "refused");
+      return std::thread([&ended, body = std::move(body)] { body(), ++ended; });
+    };
     try {
-      worker_pool pool(reported, counting(started, ended, fail_at));  // left with an empty queue
+      worker_pool pool(reported, start);  // left with an empty queue
       EXPECT_EQ(fail_at, 0);
     } catch (const std::system_error&) {
       EXPECT_EQ(started, fail_at);
@@ -38,19 +32,16 @@ TEST(WorkerPool, StartsTwoToFourWorkersAndJoinsThemWhenAStartIsRefused) {
   }
 }
 
-TEST(WorkerPool, RunsATaskWhileAliveAndRefusesAnEmptyOne) {
-  std::promise<void> ran;
-  worker_pool pool;
-  EXPECT_THROW(pool.submit(worker_task()), std::invalid_argument);
-  pool.submit([&] { ran.set_value(); });
-  EXPECT_EQ(ran.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
-}
-
 TEST(WorkerPool, EveryTaskRunsOnceInSubmissionOrderBeforeTheDestructorReturns) {
+  auto pool = std::make_unique<worker_pool>();
+  EXPECT_THROW(pool->submit(worker_task()), std::invalid_argument);
+  std::promise<void> ran;  // while the pool lives
+  pool->submit([&] { ran.set_value(); });
+  EXPECT_EQ(ran.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+
   constexpr int producers = 4, each = 3000, total = (producers + 1) * each;
   std::vector<std::atomic<int>> runs(total);
   std::atomic<int> out_of_order{0};
-  auto pool = std::make_unique<worker_pool>();
   std::mutex submit_lock;  // makes the numbering the submission order
   int next = 0;
   auto submit_numbered = [&](int count) {
@@ -79,6 +70,3 @@ TEST(WorkerPool, EveryTaskRunsOnceInSubmissionOrderBeforeTheDestructorReturns) {
   for (auto& r : runs) ASSERT_EQ(r, 1);
   EXPECT_EQ(out_of_order, 0);
 }
-
-}  // namespace
-}  // namespace orvi

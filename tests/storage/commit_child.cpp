@@ -18,12 +18,12 @@
 #include "storage/durable_store.hpp"
 #include "storage/file_ops.hpp"
 
-namespace {
-
 using namespace orvi;
+using fs_path = std::filesystem::path;
 
 constexpr UINT STOPPED = 86;
 long stop_event = -1, partial_op = -1, ops_seen = 0;
+const store_file_ops& real = platform_store_file_ops();
 
 // Brackets each operation with its two events.
 template <typename F>
@@ -40,47 +40,35 @@ void install_hooks() {
   ops.write_file = [](const text& path, const byte_vector& bytes) {
     return step([&] {
       if (ops_seen == partial_op) {
-        platform_store_file_ops().write_file(path, byte_vector(bytes.begin(), bytes.begin() + bytes.size() / 2));
+        real.write_file(path, byte_vector(bytes.begin(), bytes.begin() + bytes.size() / 2));
         TerminateProcess(GetCurrentProcess(), STOPPED);
       }
-      return platform_store_file_ops().write_file(path, bytes);
+      return real.write_file(path, bytes);
     });
   };
-  ops.flush_file = [](const std::filesystem::path& p) {
-    return step([&] { return platform_store_file_ops().flush_file(p); });
+  ops.flush_file = [](const fs_path& p) { return step([&] { return real.flush_file(p); }); };
+  ops.replace_file = [](const fs_path& from, const fs_path& to) {
+    return step([&] { return real.replace_file(from, to); });
   };
-  ops.replace_file = [](const std::filesystem::path& from, const std::filesystem::path& to) {
-    return step([&] { return platform_store_file_ops().replace_file(from, to); });
-  };
-  ops.remove_file = [](const std::filesystem::path& p) {
-    return step([&] { return platform_store_file_ops().remove_file(p); });
-  };
+  ops.remove_file = [](const fs_path& p) { return step([&] { return real.remove_file(p); }); };
 }
-
-// Every commit writes values that describe their own generation, so a reader
-// can tell a torn state from a whole one.
-int commit_loop(store_record store) {
-  for (;;) {
-    const std::int32_t next = store.generation + 1;
-    store_put(store, "counter", std::to_string(next));
-    store_put(store, "item-" + std::to_string(next % 37), "generation " + std::to_string(next));
-    if (!commit_store(store)) return 3;
-    std::printf("ack %d\n", store.generation);
-    std::fflush(stdout);
-  }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) return 64;
   const std::string mode = argv[1];
-  const long arg = argc > 3 ? std::strtol(argv[3], nullptr, 10) : -1;
-  (mode == "commit-partial" ? partial_op : stop_event) = arg;
+  (mode == "commit-partial" ? partial_op : stop_event) = argc > 3 ? std::strtol(argv[3], nullptr, 10) : -1;
   if (mode == "open-stop") install_hooks();
   store_record store = open_store(argv[2]);
-  if (mode == "loop") return store.open ? commit_loop(store) : 2;
-  if (mode == "open-stop") return store.open ? 0 : 1;
+  if (!store.open) return 2;
+  if (mode == "open-stop") return 0;
+  // Every looping commit writes its generation into every key, so a reader
+  // can tell a torn state from a whole one.
+  while (mode == "loop") {
+    for (const char* key : {"a", "b", "c"}) store_put(store, key, std::to_string(store.generation + 1));
+    if (!commit_store(store)) return 3;
+    std::printf("ack %d\n", store.generation);
+    std::fflush(stdout);
+  }
   store_put(store, "k", "new");
   store_put(store, "added", "with the new value");
   install_hooks();

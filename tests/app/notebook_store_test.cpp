@@ -39,7 +39,8 @@ TEST(NotebookStore, StatusesOfOpenSaveAndDelete) {
   for (const auto& [key, value, result, status] : steps) {
     EXPECT_EQ(act(*store, key, value), std::make_tuple(result, status));
     // Memory matches the disk: replaced in place, read back without the tombstone.
-    const store_record &memory = store->database, disk = open_store(tmp.file("db"));
+    const store_record& memory = store->database;
+    const store_record disk = open_store(tmp.file("db"));
     EXPECT_EQ(std::make_tuple(memory.generation, memory.entries.size(), store_get(memory, "a").value),
               std::make_tuple(disk.generation, disk.entries.size(), store_get(disk, "a").value))
         << status;

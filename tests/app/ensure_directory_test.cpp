@@ -16,8 +16,8 @@ TEST(EnsureDirectory, RefusedTextsAndCreation) {
         text("\\\\server\\\\share"), text("//\\share"), text("\\\\\\a\\b")})
     EXPECT_TRUE(is_refused_directory_text(path)) << path.substr(0, 40);
   for (const text& path :
-       {text("data/notebook"), text("C:\\data"), text("\\data"), text("\\a?\\x"), text("\\\\a?\\x"), text("\\?a\\"),
-        text("//server/share"), text("\\\\server\\share\\dir"), text("caf\xC3\xA9"), text(131068, 'a')})
+       {text("data/notebook"), text("a\\b"), text("C:\\data"), text("\\data"), text("\\a?\\x"), text("\\\\a?\\x"),
+        text("\\?a\\"), text("//server/share"), text("\\\\server\\share\\dir"), text("caf\xC3\xA9"), text(131068, 'a')})
     EXPECT_FALSE(is_refused_directory_text(path)) << path.substr(0, 40);
 
   // Missing parents are made; a file in the way is left alone, silently.

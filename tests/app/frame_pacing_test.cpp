@@ -5,12 +5,9 @@
 #include "runtime/errors.hpp"
 
 namespace orvi {
-namespace {
 
 TEST(SleepFrame, CancellationRequestRaisesAndMarksTheTask) {
-  ASSERT_EQ(current_task(), nullptr) << "nothing sets a task on this thread";
-  EXPECT_NO_THROW(sleep_frame());
-
+  EXPECT_NO_THROW(sleep_frame()) << "without a task";
   task_record task;
   current_task() = &task;
   EXPECT_NO_THROW(sleep_frame());
@@ -20,5 +17,4 @@ TEST(SleepFrame, CancellationRequestRaisesAndMarksTheTask) {
   current_task() = nullptr;
 }
 
-}  // namespace
 }  // namespace orvi

@@ -26,6 +26,7 @@ TEST(ProviderAccessibility, BatchesGenerationsAndActions) {
   EXPECT_EQ(p.node_generations, (std::vector<std::int32_t>{3, 5, 1}));
   EXPECT_EQ(p.node_roles, (std::vector<std::string>{"link", "label", "button"}));
   EXPECT_EQ(p.node_names, (std::vector<std::string>{"Open", "Name", "OK"}));
+  EXPECT_EQ(p.find_accessibility_node("n3") * 10 + p.find_accessibility_node("n4"), 19);
   EXPECT_EQ(p.batch_active + p.composition.composition_active, 0u);  // the teardown ended both
 }
 

@@ -17,6 +17,7 @@ TEST(ProviderDisplays, TopologyRevisionsAndSession) {
     session 0                                              => !session-transition duplicate-state=active
     session 1 {0}                                          => session application suspended {0}
     session 0                                              => session application active user)");
+  EXPECT_EQ(p.find_display("right") * 10 + p.find_display("middle"), 9);
   // The later record of an id replaced the earlier, primary flag included.
   EXPECT_EQ((std::vector<std::int32_t>{p.display_x[1], p.display_y[1], p.display_width[1], p.display_height[1],
                                        p.display_work_x[1], p.display_work_y[1], p.display_work_width[1],

@@ -11,12 +11,23 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace orvi::testing {
 
 enum class test_gl { none, strict_srgb, legacy };
+
+// Closes every window while the program still runs. Left to the exit, Wine
+// tears the GL contexts and windows down while ending the process, and under
+// load a test that had passed was killed there.
+inline void close_test_windows() {
+  std::vector<std::uint32_t> ids;
+  for (const auto& entry : get_host_runtime().registry) ids.push_back(entry.first);
+  for (const std::uint32_t id : ids) close_canvas_window(id);
+}
 
 // Without GL; or with a GL context (strict sRGB when the probe finds it, else
 // the legacy format) and ten fonts. Throws on failure.
@@ -47,6 +58,8 @@ inline canvas_window& open_test_window(int width = 320, int height = 240, test_g
   HWND handle = window->window;
   window->open = window->shown = 1;
   const std::uint32_t id = register_canvas_window(std::move(window));
+  static const bool closed_at_exit = std::atexit(close_test_windows) == 0;
+  (void)closed_at_exit;
   ShowWindow(handle, SW_SHOW);
   UpdateWindow(handle);
   pump_window_messages();

@@ -13,7 +13,7 @@ using pairs = std::vector<std::pair<std::string, std::string>>;
 
 // A file from its parts: numbers as zigzag int32 fields, texts as their bytes.
 // It uses the codec's field writers and checksum, which the literal bytes
-// below pin down.
+// below pin down; the random stores check it against the encoder.
 byte_vector bytes_of(std::initializer_list<std::variant<std::int32_t, std::string>> parts) {
   byte_vector b;
   for (const auto& part : parts) {
@@ -71,8 +71,6 @@ TEST(SnapshotCodec, ExampleFileHelpersEncoderOrderAndRefusals) {
   ASSERT_TRUE(store_put(s, "abc", "xyz"));
   s.generation = 1;
   EXPECT_EQ(encode_snapshot(s), abc_gen1);
-  EXPECT_EQ(file_of(1, {{"abc", "xyz"}}), abc_gen1);
-  EXPECT_EQ(seen(decode(abc_gen1)), expected("ok", 1, {{"abc", "xyz"}}));
 
   EXPECT_EQ(snapshot_checksum({1, 2, 3}, -5), 0x0CE942FA);                      // a negative length reads nothing
   EXPECT_EQ(snapshot_checksum({1, 2, 3}, 9), snapshot_checksum({1, 2, 3}, 3));  // nor past the end

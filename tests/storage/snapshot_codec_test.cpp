@@ -13,7 +13,7 @@ using pairs = std::vector<std::pair<std::string, std::string>>;
 
 // A file from its parts: numbers as zigzag int32 fields, texts as their bytes.
 // It uses the codec's field writers and checksum, which the literal bytes
-// below pin down.
+// below pin down; the random stores check it against the encoder.
 byte_vector bytes_of(std::initializer_list<std::variant<std::int32_t, std::string>> parts) {
   byte_vector b;
   for (const auto& part : parts) {
@@ -71,8 +71,6 @@ TEST(SnapshotCodec, ExampleFileHelpersEncoderOrderAndRefusals) {
   ASSERT_TRUE(store_put(s, "abc", "xyz"));
   s.generation = 1;
   EXPECT_EQ(encode_snapshot(s), abc_gen1);
-  EXPECT_EQ(file_of(1, {{"abc", "xyz"}}), abc_gen1);
-  EXPECT_EQ(seen(decode(abc_gen1)), expected("ok", 1, {{"abc", "xyz"}}));
 
   EXPECT_EQ(snapshot_checksum({1, 2, 3}, -5), 0x0CE942FA);                      // a negative length reads nothing
   EXPECT_EQ(snapshot_checksum({1, 2, 3}, 9), snapshot_checksum({1, 2, 3}, 3));  // nor past the end
@@ -80,6 +78,18 @@ TEST(SnapshotCodec, ExampleFileHelpersEncoderOrderAndRefusals) {
   EXPECT_EQ(fields, (byte_vector{0, 0, 0, 0, 1, 0, 0, 0, 10, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
   EXPECT_EQ(read_zigzag_int32(fields, 16), INT32_MIN);
   EXPECT_EQ(std::make_tuple(byte_value(-128), int_to_byte(0x1FF)), std::make_tuple(128, -1));
+  // Keys alike in their first eight bytes, zero bytes (only a store built
+  // outside store_put holds them) and repeated keys, whose order is kept.
+  store_record odd = new_empty_store("dir");
+  for (const std::string& k : {std::string("abcdefgh1"), std::string("abcdefgh"), std::string("abcdefgh\x80"),
+                               std::string("abcdefgh"), std::string("a"), std::string("a\0", 2), std::string("\0", 1),
+                               std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x01")})
+    odd.entries.push_back({k, std::to_string(odd.entries.size()), 0});
+  EXPECT_EQ(encode_snapshot(odd), file_of(0, sorted_live(odd)));
+  // Entries are checked, deleted or not, before anything is written.
+  odd.entries.push_back({"", "v", 1});
+  for (const store_record& r : {odd, new_empty_store("")})
+    EXPECT_EQ(std::make_tuple(encode_snapshot(r), encoded_snapshot_size(r)), std::make_tuple(byte_vector{}, -1));
 }
 
 TEST(SnapshotCodec, EveryMalformedFileIsRefusedWithItsMessage) {
@@ -89,8 +99,6 @@ TEST(SnapshotCodec, EveryMalformedFileIsRefusedWithItsMessage) {
   const std::tuple<const char*, byte_vector, std::string> cases[] = {
       {"empty input", {}, H},
       {"19 bytes", seal(bytes_of({"CVX1", 1, 0, "123"})), H},
-      {"lower-case magic", seal(bytes_of({"cvx1", 1, 0, 0})), H},
-      {"checksum comes before metadata", bytes_of({"CVX1", 2, 0, 0, 0}), C},
       {"version 2", seal(bytes_of({"CVX1", 2, 0, 0})), M},
       {"generation -1", seal(bytes_of({"CVX1", 1, -1, 0})), M},
       {"generation INT32_MIN", seal(bytes_of({"CVX1", 1, INT32_MIN, 0})), M},
@@ -119,7 +127,8 @@ TEST(SnapshotCodec, EveryMalformedFileIsRefusedWithItsMessage) {
   // A zero byte in a key or a value raises.
   EXPECT_THROW(decode(file_of(0, {{"a", "ok"}, {std::string("b\0", 2), "v"}})), std::invalid_argument);
   EXPECT_THROW(decode(file_of(0, {{"a", "ok"}, {"b", std::string("x\0y", 3)}})), std::invalid_argument);
-  // Every changed byte is detected.
+  // Every changed byte is detected: in the magic as a bad header, anywhere
+  // else by the checksum, which is checked before the metadata.
   for (const byte_vector& good : {file_of(0, {}), file_of(9, {{"a", ""}, {"k\xC3\xA9", "v1"}})})
     for (std::size_t i = 0; i < good.size(); ++i)
       for (std::uint8_t mask : {0x01, 0x80, 0xFF, 0x5A, 0x24}) {
@@ -127,21 +136,6 @@ TEST(SnapshotCodec, EveryMalformedFileIsRefusedWithItsMessage) {
         changed[i] ^= mask;
         EXPECT_EQ(decode(changed).status, i < 4 ? H : C) << i;
       }
-}
-
-TEST(SnapshotCodec, EncoderOrderAndRefusals) {
-  // Keys alike in their first eight bytes, zero bytes (only a store built
-  // outside store_put holds them) and repeated keys, whose order is kept.
-  store_record odd = new_empty_store("dir");
-  for (const std::string& k : {std::string("abcdefgh1"), std::string("abcdefgh"), std::string("abcdefgh\x80"),
-                               std::string("abcdefgh"), std::string("a"), std::string("a\0", 2), std::string("\0", 1),
-                               std::string("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x01")})
-    odd.entries.push_back({k, std::to_string(odd.entries.size()), 0});
-  EXPECT_EQ(encode_snapshot(odd), file_of(0, sorted_live(odd)));
-  // Entries are checked, deleted or not, before anything is written.
-  odd.entries.push_back({"", "v", 1});
-  for (const store_record& r : {odd, new_empty_store("")})
-    EXPECT_EQ(std::make_tuple(encode_snapshot(r), encoded_snapshot_size(r)), std::make_tuple(byte_vector{}, -1));
 }
 
 // Texts from a small alphabet with bytes 0x80-0xFF, so keys are often

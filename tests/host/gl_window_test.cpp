@@ -67,16 +67,9 @@ TEST(StrictSrgbWindow, PipelineConfirmedTenFontSlotsSpacesAdvanceAndTheBackgroun
   for (const auto& slot : window.fonts)
     EXPECT_TRUE(slot.list_base != 0 && slot.font != nullptr && glIsList(slot.list_base + 95));
   const ui_font_slot& font = window.fonts[6];  // 20 px, weight 400
-  clear_window_background(window);
-  glDisable(gl_framebuffer_srgb);
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glColor3f(1, 1, 1);
-  glListBase(font.list_base - 32);
-  glRasterPos2f(10, 40);
-  glCallLists(2, GL_UNSIGNED_BYTE, "ab");
-  glRasterPos2f(10, 100);
-  glCallLists(3, GL_UNSIGNED_BYTE, "a b");
+  begin_frame(0, 0, 0);
+  draw_text("ab", 10, 20, font.list_base, 20, 255, 255, 255);
+  draw_text("a b", 10, 80, font.list_base, 20, 255, 255, 255);
   std::vector<GLubyte> rgba(300 * 120 * 4);
   glReadBuffer(GL_BACK);
   glReadPixels(0, 0, 300, 120, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
@@ -89,8 +82,6 @@ TEST(StrictSrgbWindow, PipelineConfirmedTenFontSlotsSpacesAdvanceAndTheBackgroun
   SelectObject(window.device_context, previous);
   ASSERT_GT(space, 0);
   EXPECT_NEAR((spaced_last - spaced_first) - (ab_last - ab_first), space, 1) << "\"a b\" is \"ab\" and a space wide";
-
-  glEnable(gl_framebuffer_srgb);
   expect_background_at_each_swap(window);
 }
 

@@ -143,6 +143,7 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, n, T({with(transform("t"), &transform_record::rotation, 1)}), "retained transform identity collision for t", {0, 1, 0, 0}},
     {1, n, T({with(transform("n"), &transform_record::translateY, -1000001)}), "render transform n translation must be within -1000000..1000000", {1, 0, 0, 0}},
     {1, n, T({with(transform("n"), &transform_record::scaleX, 10001)}), "render transform n scale must be within 1..10000 percent", {1, 0, 0, 0}},
+    {1, n, T({with(with(transform("n"), &transform_record::scaleX, 1), &transform_record::scaleY, 1)}), "", {1, 0, 0, 1}},
     {1, n, T({with(transform("n"), &transform_record::rotation, -360001)}), "render transform n rotation must be within -360000..360000 millidegrees", {1, 0, 0, 0}},
     {1, n, none, "retained resource store stale revision: expected 4, current 5", {}, {}, 4},
     {1, n, {"other", {}, {}, {}, {}, {}}, "retained resource delta surface does not match store"},

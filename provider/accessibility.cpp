@@ -39,20 +39,23 @@ bool native_ui_host_provider::update_accessibility_node(std::string_view id, std
   if (batch_active == 0 || id.empty() || role.empty() || name.empty() || generation < 1) {
     return reject_operation("accessibility-update", "invalid-batch-node-role-or-name");
   }
+  // Role and name may view this provider's own columns, which the stores
+  // below move or overwrite: keep them first.
+  std::string role_text(role), name_text(name);
   const std::int32_t index = find_accessibility_node(id);
   if (index < 0) {
     node_ids.emplace_back(id);
     node_generations.push_back(generation);
-    node_roles.emplace_back(role);
-    node_names.emplace_back(name);
+    node_roles.push_back(std::move(role_text));
+    node_names.push_back(std::move(name_text));
     allocations += 4;
     return true;
   }
   const auto row = static_cast<std::size_t>(index);
   if (generation < node_generations[row]) return reject_operation("accessibility-update", "stale-generation");
   node_generations[row] = generation;
-  node_roles[row] = role;
-  node_names[row] = name;
+  node_roles[row] = std::move(role_text);
+  node_names[row] = std::move(name_text);
   return true;
 }
 

@@ -68,8 +68,9 @@ bool native_ui_host_provider::transition_session(bool suspended, std::string_vie
   if (!require_capability(thread, "session-lifecycle")) return false;
   const std::string_view next = suspended ? "suspended" : "active";
   if (session_state == next) return reject_operation("session-transition", fill("duplicate-state={0}", next));
+  const std::string why(reason);  // it may view the state replaced here
   session_state = next;
-  record_host_event("session", "application", session_state, reason, time, correlation, 1);
+  record_host_event("session", "application", session_state, why, time, correlation, 1);
   return true;
 }
 

@@ -104,12 +104,13 @@ void native_ui_host_provider::record_host_event(std::string_view category, std::
 bool native_ui_host_provider::report_provider_loss(std::string_view reason, std::uint32_t thread, std::int32_t time,
                                                    std::int32_t correlation) {
   if (state != "ready" || thread != owner_thread) return reject_operation("provider-loss", "invalid-state-or-thread");
+  const std::string why(reason);  // it may view the clipboard texts cleared here
   composition.composition_active = 0;
   composition.keyboard_visible = 0;
   clipboard.owner.clear();
   clipboard.payload.clear();
   clipboard.delayed = 0;
-  record_host_event("provider", provider_name, "lost", reason, time, correlation, 1);
+  record_host_event("provider", provider_name, "lost", why, time, correlation, 1);
   state = "lost";
   return true;
 }

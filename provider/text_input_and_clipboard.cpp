@@ -21,9 +21,19 @@ bool native_ui_host_provider::begin_text_input(std::string_view window, std::str
       caret_width < 0 || caret_height < 0) {
     return reject_operation("text-input-begin", "invalid-window-range-or-geometry");
   }
+  // Every text may view this composition's own fields, which are replaced
+  // below: keep them, and the detail made from them, first.
+  std::string window_text(window), preedit_text(preedit), purpose_text(purpose), hints_text(hints);
+  const std::string detail =
+      fill("{0}; {1}; {2}; {3}",
+           fill("selection={0},{1}; replacement={2},{3}", selection_start, selection_end, replacement_start,
+                replacement_end),
+           fill("caret={0},{1},{2},{3}", caret_x, caret_y, caret_width, caret_height),
+           fill("candidate={0},{1}; purpose={2}; hints={3}", candidate_x, candidate_y, purpose_text, hints_text),
+           fill("dead-key={0}; virtual-keyboard={1}", dead_key, virtual_keyboard));
   composition_state& c = composition;
-  c.window_id = window;
-  c.preedit = preedit;
+  c.window_id = window_text;
+  c.preedit = std::move(preedit_text);
   c.selection_start = selection_start;
   c.selection_end = selection_end;
   c.replacement_start = replacement_start;
@@ -34,18 +44,11 @@ bool native_ui_host_provider::begin_text_input(std::string_view window, std::str
   c.caret_height = caret_height;
   c.candidate_x = candidate_x;
   c.candidate_y = candidate_y;
-  c.purpose = purpose;
-  c.hints = hints;
+  c.purpose = std::move(purpose_text);
+  c.hints = std::move(hints_text);
   c.composition_active = 1;
   c.keyboard_requested = virtual_keyboard ? 1 : 0;
-  const std::string detail =
-      fill("{0}; {1}; {2}; {3}",
-           fill("selection={0},{1}; replacement={2},{3}", selection_start, selection_end, replacement_start,
-                replacement_end),
-           fill("caret={0},{1},{2},{3}", caret_x, caret_y, caret_width, caret_height),
-           fill("candidate={0},{1}; purpose={2}; hints={3}", candidate_x, candidate_y, purpose, hints),
-           fill("dead-key={0}; virtual-keyboard={1}", dead_key, virtual_keyboard));
-  record_host_event("text-input", window, "preedit", detail, time, correlation, 3);
+  record_host_event("text-input", window_text, "preedit", detail, time, correlation, 3);
   return true;
 }
 
@@ -62,8 +65,10 @@ bool native_ui_host_provider::update_surrounding_text(std::string_view window, s
   composition.surrounding_text = surrounding_text;
   composition.selection_start = selection_start;
   composition.selection_end = selection_end;
+  // The stored window, equal to the given one: that may have viewed the
+  // surrounding text just replaced.
   record_host_event(
-      "text-input", window, "surrounding-update",
+      "text-input", composition.window_id, "surrounding-update",
       fill("selection={0},{1}; delete={2},{3}", selection_start, selection_end, delete_before, delete_after), time,
       correlation, 2);
   return true;
@@ -104,14 +109,16 @@ bool native_ui_host_provider::transfer_text_focus(std::string_view from_window, 
   if (to_window.empty() || (active && composition.window_id != from_window)) {
     return reject_operation("text-focus-transfer", "invalid-source-or-destination");
   }
+  // Either window may view this composition's own fields, which change below.
+  const std::string from(from_window), to(to_window);
   if (active) {
-    record_host_event("text-input", from_window, "focus-cancel", "composition-cancelled-before-transfer", time,
-                      correlation, 1);
+    record_host_event("text-input", from, "focus-cancel", "composition-cancelled-before-transfer", time, correlation,
+                      1);
     composition.preedit.clear();
     composition.composition_active = 0;
   }
-  composition.window_id = to_window;
-  record_host_event("text-input", to_window, "focus", fill("from={0}", from_window), time, correlation, 1);
+  composition.window_id = to;
+  record_host_event("text-input", to, "focus", fill("from={0}", from), time, correlation, 1);
   return true;
 }
 
@@ -139,12 +146,12 @@ bool native_ui_host_provider::set_clipboard(std::string_view owner, std::string_
       (delayed && !has_capability("delayed-clipboard"))) {
     return reject_operation("clipboard-set", "permission-format-owner-or-delayed-capability");
   }
-  clipboard.owner = owner;
-  clipboard.format = format;
-  clipboard.payload = payload;
-  clipboard.delayed = delayed ? 1 : 0;
-  record_host_event("clipboard", owner, "ownership", fill("format={0}; delayed={1}", format, delayed), time,
-                    correlation, 2);
+  // The new item is made whole before it replaces the old one, whose texts
+  // the given ones may view.
+  clipboard = clipboard_item{std::string(owner), std::string(format), std::string(payload),
+                             static_cast<std::uint8_t>(delayed ? 1 : 0)};
+  record_host_event("clipboard", clipboard.owner, "ownership",
+                    fill("format={0}; delayed={1}", clipboard.format, delayed), time, correlation, 2);
   return true;
 }
 

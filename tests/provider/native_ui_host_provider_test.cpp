@@ -92,4 +92,96 @@ TEST(Provider, ADerivedHostsSlotsDecide) {
   EXPECT_EQ(h.inner, "1 " + refusal("accessibility-action reentrant-or-unavailable") + "; torn-down action=0");
 }
 
+// A ready provider each of whose texts holds `t`, with a node, a display, an
+// active composition and a clipboard item.
+P scene(const std::string& t, bool delayed) {
+  P p = ready();
+  p.publish_display({t, 0, 0, 9, 9, 0, 0, 9, 9, 1, 1}, O);
+  p.provider_name = p.last_diagnostic = p.session_state = t;
+  p.node_ids = p.node_roles = p.node_names = {t};
+  p.node_generations = {1};
+  p.batch_active = 1;
+  p.composition = {t, t, t, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, t, t, 1, 1, 1};
+  p.clipboard = {t, t, t, delayed};
+  return p;
+}
+
+std::vector<std::string*> own_texts(P& p) {
+  composition_state& c = p.composition;
+  return {&p.schema_id,         &p.provider_name,  &p.contract_id,   &p.state,           &p.last_diagnostic,
+          &p.node_ids[0],       &p.node_roles[0],  &p.node_names[0], &c.window_id,       &c.preedit,
+          &c.surrounding_text,  &c.purpose,        &c.hints,         &p.clipboard.owner, &p.clipboard.format,
+          &p.clipboard.payload, &p.display_ids[0], &p.session_state, &p.event_log[0]};
+}
+
+using texts = std::vector<std::string_view>;
+std::string said(bool yes) { return yes ? "true" : "false"; }
+
+// Every operation that takes texts, with texts that let it act on the scene:
+// "=" is the scene's text, "*" a text that outgrows it.
+// clang-format off
+const std::vector<std::pair<std::vector<std::string>, std::string (*)(P&, const texts&)>> text_calls{
+    {{"*", "*"}, [](P& p, const texts& a) { return said(p.reject_operation(a[0], a[1])); }},
+    {{"="}, [](P& p, const texts& a) { return said(p.has_capability(a[0])); }},
+    {{"*"}, [](P& p, const texts& a) { return said(p.require_capability(O, a[0])); }},
+    {{"*", "*", "*", "*"}, [](P& p, const texts& a) { return p.record_host_event(a[0], a[1], a[2], a[3], 0, 0, 1), std::string(); }},
+    {{"=", "*"}, [](P& p, const texts& a) { return said(p.record_window_event(a[0], a[1], 0, 0, O)); }},
+    {{"="}, [](P& p, const texts& a) { return std::to_string(p.find_accessibility_node(a[0])); }},
+    {{"=", "*", "*"}, [](P& p, const texts& a) { return said(p.update_accessibility_node(a[0], 2, a[1], a[2], O)); }},
+    {{"*", "*", "*"}, [](P& p, const texts& a) { return said(p.update_accessibility_node(a[0], 1, a[1], a[2], O)); }},
+    {{"=", "*"}, [](P& p, const texts& a) { return said(p.perform_accessibility_action(a[0], 1, a[1], false, O, 0, 0)); }},
+    {{"*", "*", "*", "*"}, [](P& p, const texts& a) {
+       return said(p.begin_text_input(a[0], a[1], 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, a[2], a[3], false, true, O, 0, 0)); }},
+    {{"=", "*"}, [](P& p, const texts& a) { return said(p.update_surrounding_text(a[0], a[1], 1, 2, 3, 4, O, 0, 0)); }},
+    {{"=", "*"}, [](P& p, const texts& a) { return said(p.commit_text_input(a[0], a[1], 1, 2, O, 0, 0)); }},
+    {{"=", "*"}, [](P& p, const texts& a) { return said(p.cancel_text_input(a[0], a[1], O, 0, 0)); }},
+    {{"=", "*"}, [](P& p, const texts& a) { return said(p.transfer_text_focus(a[0], a[1], O, 0, 0)); }},
+    {{"*"}, [](P& p, const texts& a) { return said(p.request_virtual_keyboard(true, false, a[0], O, 0, 0)); }},
+    {{"="}, [](P& p, const texts& a) { return said(p.is_clipboard_format_supported(a[0])); }},
+    {{"*", "image/rgba8", "*"}, [](P& p, const texts& a) { return said(p.set_clipboard(a[0], a[1], a[2], false, true, O, 0, 0)); }},
+    {{"=", "*"}, [](P& p, const texts& a) { return said(p.materialize_clipboard(a[0], a[1], true, O, 0, 0)); }},
+    {{"="}, [](P& p, const texts& a) { return p.read_clipboard(a[0], true, O, 0, 0); }},
+    {{"="}, [](P& p, const texts& a) { return std::to_string(p.find_display(a[0])); }},
+    {{"*"}, [](P& p, const texts& a) { return said(p.transition_session(true, a[0], O, 0, 0)); }},
+    {{"*"}, [](P& p, const texts& a) { return said(p.report_provider_loss(a[0], O, 0, 0)); }}};
+// clang-format on
+
+// An operation acts alike whether a text it is given is a copy of one of the
+// provider's own texts or a view of it, even where it writes that text first.
+TEST(Provider, ATextViewingTheProvidersOwnActsAsItsCopy) {
+  P any = scene("x", false);
+  const std::size_t fields = own_texts(any).size();
+  for (const std::string t : {"application/orvi-value-v1", "w"}) {
+    for (const bool delayed : {false, true}) {
+      const P start = scene(t, delayed);
+      for (std::size_t call = 0; call < text_calls.size(); ++call) {
+        const auto& [defaults, run] = text_calls[call];
+        for (std::size_t slot = 0; slot < defaults.size(); ++slot) {
+          for (std::size_t field = 0; field < fields; ++field) {
+            P copied = start, viewed = start;
+            std::vector<std::string> given;
+            for (const std::string& d : defaults) {
+              given.push_back(d == "="   ? t
+                              : d == "*" ? "a-text-that-outgrows-the-scene-" + std::to_string(given.size())
+                                         : d);
+            }
+            given[slot] = *own_texts(copied)[field];
+            texts copies(given.begin(), given.end()), views = copies;
+            views[slot] = *own_texts(viewed)[field];
+            const std::string where = "call " + std::to_string(call) + ", text " + std::to_string(slot) +
+                                      " viewing field " + std::to_string(field) + " of " + t +
+                                      (delayed ? ", delayed" : "");
+            const std::string answer = run(copied, copies);
+            EXPECT_EQ(run(viewed, views), answer) << where;
+            EXPECT_EQ(viewed.event_log.back() + " " + viewed.diagnostics_text(),
+                      copied.event_log.back() + " " + copied.diagnostics_text())
+                << where;
+            EXPECT_TRUE(viewed == copied) << where;
+          }
+        }
+      }
+    }
+  }
+}
+
 }  // namespace orvi::provider_steps

@@ -21,9 +21,10 @@ bool state_machine::fire(const std::string& event) {
     return false;
   }
   if (matches == 0) return false;
+  // The event first: it may be the machine's own current or previous state.
+  last_event_ = event;
   previous_ = current_;
   current_ = match->to;
-  last_event_ = event;
   ++transition_count_;
   status_ = "ok";
   return true;

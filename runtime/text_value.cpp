@@ -12,8 +12,15 @@ void text_value::set(const std::string& value) {
 void text_value::insert(const std::string& input) {
   if (!active_ || input.empty()) return;
   if (replace_on_input_) {
-    text_.clear();
+    // Assigned rather than cleared and appended: the input may be this
+    // value's own text.
     replace_on_input_ = false;
+    if (input.size() <= max_bytes) {
+      text_ = input;
+    } else {
+      text_.clear();
+    }
+    return;
   }
   if (text_.size() + input.size() <= max_bytes) text_ += input;
 }

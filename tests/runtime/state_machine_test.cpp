@@ -15,7 +15,9 @@ TEST(StateMachine, FiresAlongTheListOnly) {
                            {"run", "tick", "run"},
                            {"run", "stop", "idle"},
                            {"idle", "jam", "a"},
-                           {"idle", "jam", "a"}});
+                           {"idle", "jam", "a"},
+                           {"idle", "idle", "run"},  // events named like states
+                           {"run", "idle", "idle"}});
   const std::tuple<const char*, bool, const char*> steps[] = {
       {"GO", false, "idle idle  0 ok"},  // compared byte for byte
       {"go", true, "run idle go 1 ok"},
@@ -27,6 +29,13 @@ TEST(StateMachine, FiresAlongTheListOnly) {
       {"go", true, "run idle go 4 ok"},
   };
   for (auto [event, moved, after] : steps) {
+    // Firing one of the machine's own texts acts as firing a copy of it.
+    for (const auto own :
+         {&state_machine::current, &state_machine::previous, &state_machine::last_event, &state_machine::status}) {
+      state_machine copied = m, viewed = m;
+      EXPECT_EQ(viewed.fire((viewed.*own)()), copied.fire(std::string((copied.*own)())));
+      EXPECT_EQ(seen(viewed), seen(copied)) << "firing " << (m.*own)() << " in " << seen(m);
+    }
     EXPECT_EQ(m.fire(event), moved) << event;
     EXPECT_EQ(seen(m), after) << event;
   }

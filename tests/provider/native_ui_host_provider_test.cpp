@@ -26,7 +26,7 @@ TEST(Provider, StateMachine) {
     teardown   =>
     teardown 8 => !teardown wrong-thread
     new 1 - ; init 1 0 | new 1 demo orvi.other ; init 1 0 => !initialize incompatible-capability-contract @unavailable
-    new 2 ; init 1 0 => !initialize incompatible-capability-contract @unavailable
+    new 2 ; init 1 0 | new 2 ; init 0 0 => !initialize incompatible-capability-contract @unavailable
     teardown   => provider demo torn-down queues-quiesced-identities-invalidated @torn-down
     new ; init 0 1 => !initialize provider-unavailable @unavailable)");
   // A partial initialization is cleaned up and recorded, then refused.
@@ -37,6 +37,22 @@ TEST(Provider, StateMachine) {
             "provider demo partial-initialization-cleaned capabilities-created-services-not-published; failed 0; " +
                 refusal("initialize partial-initialization"));
   run_script(q, "teardown => provider demo torn-down queues-quiesced-identities-invalidated @torn-down");
+  // After some activity every figure but the sequence (which numbers the
+  // events) differs from the others, so no two can trade places.
+  P busy = ready();
+  std::string payload;
+  for (const char* step : {"batch", "node n1 1", "node n2 1", "node n3 1", "node n4 1", "commit", "commit",
+                           "publish d 0 0 9 9 0 0 9 9 1 1", "publish e 0 0 9 9 0 0 9 9 1 0", "topology", "begin w1",
+                           "session 0", "session 0"}) {
+    apply(busy, step, payload);
+  }
+  busy.record_host_event("c", "s", "e", "d", 50, 60, 8);
+  EXPECT_EQ(busy.diagnostics_text(),
+            "native-ui-host-provider: schema=orvi.native-ui-host-provider.v1; version=1; provider=demo; state=ready; "
+            "owner-thread=7; sequence=6; timestamp=50; correlation=60; events=6; nodes=4; displays=2; "
+            "topology=1; session=active; composition=true; keyboard-requested=true; keyboard-visible=false; "
+            "clipboard-format=; failures=3; allocations=44; max-latency-us=8; diagnostic=" +
+                refusal("session-transition duplicate-state=active"));
 }
 
 TEST(Provider, EventTimesAndCorrelationsMoveOnAndStopAtTheTop) {

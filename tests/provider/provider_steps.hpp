@@ -126,8 +126,8 @@ inline const std::map<std::string, std::pair<std::string, std::int32_t>> traits{
 // refused for a missing capability, then also for another thread, then also
 // for a lost provider. After every step: each new line carries its
 // operation's latency, allocations grew by
-// one per line and one per new column entry, and only "init" touched the
-// diagnostic.
+// one per line and one per new column entry, only "init" touched the
+// diagnostic, and only "begin" and "keyboard" the keyboard request.
 inline void run_script(P& p, const std::string& script) {
   for (const std::string& line : split(script, "\n")) {
     const std::size_t arrow = line.find(" =>"), at = line.find(" @");
@@ -169,6 +169,9 @@ inline void run_script(P& p, const std::string& script) {
         continue;
       }
       const std::size_t added = p.event_log.size() - before.event_log.size();
+      // Only a begin and a keyboard request decide whether the keyboard is requested.
+      EXPECT_TRUE(op == "begin" || op == "keyboard" || c.keyboard_requested == before.composition.keyboard_requested)
+          << command;
       EXPECT_EQ(p.last_diagnostic + " " + std::to_string(p.failures),
                 (op == "init" ? "ok" : before.last_diagnostic) + " " + std::to_string(before.failures));
       EXPECT_EQ(events_since(p, before.event_log.size()) + (payload.empty() ? "" : " => " + payload), seen) << command;

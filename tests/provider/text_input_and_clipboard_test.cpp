@@ -56,12 +56,17 @@ TEST(ProviderClipboard, DelayedItemsAcrossOwnersAndProviderLoss) {
     read text            => clipboard a read text/plain;charset=utf-8 => late
     set b image/rgba8 0 ; read image/rgba8 => clipboard b read image/rgba8 => hello
     set c application/orvi-value-v1 1 => clipboard c ownership format=application/orvi-value-v1; delayed=true
-    keyboard 1 1 ; begin w1 1 2 3 4 5 6 7 8 9 10 text none 0 0 ; loss => provider demo lost device-removed @lost)");
+    keyboard 1 1 ; begin w1 1 2 3 4 5 6 7 8 9 10 text none 0 1 ; loss => provider demo lost device-removed @lost)");
   // The loss cleared the item but its format, the composition and the
-  // keyboard's visibility.
+  // keyboard's visibility, not its request.
   EXPECT_TRUE(p.clipboard == (clipboard_item{"", "application/orvi-value-v1", "", 0}));
   const composition_state& c = p.composition;
-  EXPECT_EQ(c.composition_active + 2 * c.keyboard_requested + 4 * c.keyboard_visible, 0);
+  EXPECT_EQ(c.composition_active + 2 * c.keyboard_requested + 4 * c.keyboard_visible, 2);
+  // A teardown keeps the item whole.
+  P q = ready();
+  run_script(
+      q, "set c image/rgba8 1 ; teardown => provider demo torn-down queues-quiesced-identities-invalidated @torn-down");
+  EXPECT_TRUE(q.clipboard == (clipboard_item{"c", "image/rgba8", "hello", 1}));
 }
 
 }  // namespace orvi::provider_steps

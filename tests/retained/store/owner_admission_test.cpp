@@ -52,6 +52,20 @@ struct failing_store : open_store {
   void append_command_row(row o, const render_command_record& c, row p, row i, row g, row l, row t) override { tick(), base::append_command_row(o, c, p, i, g, l, t); }
   void set_command_row(row r, const render_command_record& c, row p, row i, row g, row l, row t) override { tick(), base::set_command_row(r, c, p, i, g, l, t); }
   // clang-format on
+  // A replaced apply_delta_rows throws at its `cut`-th call, after the base wrote everything.
+  int cut = 0;
+  void apply_delta_rows(const preflight_result& r, std::uint8_t kind) override {
+    base::apply_delta_rows(r, kind);
+    if (cut > 0 && --cut == 0) throw std::bad_alloc();
+  }
+  // Replaced admission steps: a paint named "veto" is refused, and `phantom` entries more are counted.
+  std::uint32_t phantom = 0;
+  bool admit_paint(preflight_result& r, staging_state& st, const paint_record& p) override {
+    if (p.id != "veto") return base::admit_paint(r, st, p);
+    r.message = "vetoed";
+    return false;
+  }
+  std::uint32_t entry_count() override { return base::entry_count() + phantom; }
 };
 
 // Owner a holds 10, 15 and 20, drawing img@3 at 10, and brought p, img@3, glyph
@@ -208,33 +222,57 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     }
     EXPECT_EQ(s.fingerprint(), before) << i;
   }
-  // Admitted: an apply cut short at any of its write steps leaves the store as it
-  // was, and the next attempt applies what the preflight said, once.
+  // Admitted: an apply cut short at any of its write steps, or by a replaced
+  // apply_delta_rows throwing after it wrote everything (in either item of a
+  // batch), leaves the store as it was, and the next attempt applies what the
+  // preflight said, once.
   owner_fragment n2 = fragment("n", 1, {100, 101}), a3 = first(a2, [](auto&c) { c.imageGeneration = 4; });
   n2.commands[0].paintId = "q", n2.commands[1].clipId = "c", a3.commands[1].paintId = "q";
   const resource_delta next{"main",       {paint("q")}, {image("img", 4), image("new", 1)},
                             {glyph('b')}, {clip("d")},  {transform("u")}};
-  for (const bool bind : {true, false}) {
-    const auto admit = [&](bool apply) {
-      if (bind) return apply ? s.bind_owner(n2, next, 5) : s.preflight_bind(n2, next, 5);
-      return apply ? s.update_owner(a3, I({image("img", 5)}), 6) : s.preflight_update(a3, I({image("img", 5)}), 6);
-    };
+  std::vector<owner_fragment> items{fragment("b", 2, {31}), fragment("c", 2, {32})};
+  items[0].commands[0].paintId = "bp", items[1].commands[0].paintId = "bp", items[1].commands[0].clipId = "cc";
+  const std::vector<resource_delta> item_deltas{P({paint("bp")}), C({clip("cc")})};
+  const auto batch = [&](bool apply) {
+    const auto prepared = s.prepare_candidate_batch(items, item_deltas, 7);
+    if (apply) return s.commit_prepared_candidate_batch(prepared, items, item_deltas);
+    return make_operation_result(prepared->is_admitted(), 7, prepared->validations(), prepared->explicit_comparisons(),
+                                 prepared->payload_comparisons(), prepared->message());
+  };
+  const std::vector<std::tuple<std::function<operation_result(bool)>, int, int>> admissions = {
+      // admit or only check, apply_delta_rows calls, write steps
+      {[&](bool apply) { return apply ? s.bind_owner(n2, next, 5) : s.preflight_bind(n2, next, 5); }, 1, 19},
+      {[&](bool apply) {
+         return apply ? s.update_owner(a3, I({image("img", 5)}), 6) : s.preflight_update(a3, I({image("img", 5)}), 6);
+       },
+       1, 6},
+      {batch, 2, 6},
+  };
+  for (const auto& [admit, applies, writes] : admissions) {
     operation_result checked = admit(false);
+    ASSERT_TRUE(checked.ok) << checked.message;
     checked.revision += 1;
+    for (int call = 1; call <= applies; ++call) {
+      const text before = s.fingerprint();
+      s.cut = call;
+      EXPECT_THROW(admit(true), std::bad_alloc) << call;
+      ASSERT_EQ(s.fingerprint(), before) << call;
+    }
     for (int step = 1;; ++step) {
       const text before = s.fingerprint();
       s.countdown = step;
       try {
         EXPECT_EQ(fields(admit(true)), fields(checked));
-        EXPECT_GT(step, bind ? 10 : 4);  // every write step was reached before
+        EXPECT_EQ(step, writes + 1);  // every write step was reached before
+        s.countdown = 0;
         break;
       } catch (const std::bad_alloc&) {
         ASSERT_EQ(s.fingerprint(), before) << step;
       }
     }
   }
-  EXPECT_EQ(s.bind_owner(n, q, 6).message, "retained resource store stale revision: expected 6, current 7");
-  EXPECT_EQ(s.bind_owner(n, q, 7).message, "retained resource owner n is already bound");
+  EXPECT_EQ(s.bind_owner(n, q, 7).message, "retained resource store stale revision: expected 7, current 8");
+  EXPECT_EQ(s.bind_owner(n, q, 8).message, "retained resource owner n is already bound");
   s.close_store();
   open_store invalid("");
   for (open_store* t : {static_cast<open_store*>(&s), &invalid})

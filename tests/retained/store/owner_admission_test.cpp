@@ -280,13 +280,15 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
 }
 
 // Accepted resources resolve to the first position of their identity, as a
-// walk of the list from its start would find them, also after it shrank.
+// walk of the list from its start would find them, also after it shrank or an
+// entry took another identity in place.
 TEST_F(owner_admission, AcceptedResourcesResolveToTheirFirstPosition) {
   std::mt19937 rng(7);
   preflight_result r = make_preflight_result("o", 1);
   for (int step = 0; step < 300; ++step) {
     if (step == 150) r.accepted_paints.resize(20);
     if (step % 50 == 0 && !r.accepted_paints.empty()) r.accepted_paints[0] = paint("changed in place");
+    if (step % 50 == 25) r.accepted_paints.front().id = r.accepted_paints.back().id;
     const text id = std::to_string(rng() % 40);
     s.admit_paint(r, pending, paint(id, static_cast<std::int32_t>(rng() % 2)));
     s.admit_image(r, pending, image(id, static_cast<std::int32_t>(rng() % 3)));

@@ -114,7 +114,7 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
   const auto refer = [&](const std::function<void(render_command_record&)>& change) { return first(n, change); };
   const text full = "retained resource store exceeds 65536 entries/commands or 64 MiB";
   // clang-format off
-  const std::vector<row> rows = {
+  std::vector<row> rows = {
     {1, n, P({paint("p")}), "", {0, 1, 0, 0}},
     {1, n, P({paint("sp")}), "", {0, 1, 0, 0}},
     {1, n, P({paint("n"), paint("n")}), "", {1, 1, 0, 1}},
@@ -152,6 +152,7 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, n, C({with(clip("c"), &clip_record::x, 1)}), "retained clip identity collision for c", {0, 1, 0, 0}},
     {1, n, C({clip(text(257, 'x'))}), "retained resource clip requires an id of 1..256 bytes", {1, 0, 0, 0}},
     {1, n, C({with(clip("n"), &clip_record::height, 0)}), "retained resource clip n requires positive bounds and a nonnegative radius", {1, 0, 0, 0}},
+    {1, n, C({with(with(clip("n"), &clip_record::width, 1), &clip_record::height, 1)}), "", {1, 0, 0, 1}},
     {1, n, T({transform("identity")}), "render transform id identity is reserved for the built-in identity transform", {1, 0, 0, 0}},
     {1, n, T({transform(text(65, 't'))}), "render transform requires a nonempty id of at most 64 bytes", {1, 0, 0, 0}},
     {1, n, T({with(transform("t"), &transform_record::rotation, 1)}), "retained transform identity collision for t", {0, 1, 0, 0}},
@@ -162,6 +163,7 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, n, none, "retained resource store stale revision: expected 4, current 5", {}, {}, 4},
     {1, n, {"other", {}, {}, {}, {}, {}}, "retained resource delta surface does not match store"},
     {1, fragment("n", 0, {100}), none, "retained owner fragment requires bounded identity, positive generation, and source"},
+    {1, fragment("n", 0, {100}), {"other", {}, {}, {}, {}, {}}, "retained resource delta surface does not match store"},
     {0, n, none, "retained resource owner n requires an initial binding"},
     {0, a1, none, "retained resource owner a requires a newer fragment generation"},
     {0, fragment("a", 2, {10, 20}), none, "retained resource owner a must preserve its exact command range"},
@@ -180,6 +182,9 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, n, {"main", {paint("q", -1), paint("p", 0)}, {image("img", 1)}, {}, {}, {}}, "render paint q requires RGBA channels from 0 through 255"},
     {1, n, q, "", {}, [&](auto& st) { st.pending_paints.resize(65536 - entries - 1); }},
     {1, n, q, full, {}, [&](auto& st) { st.pending_paints.resize(65536 - entries); }},
+    // A derived store's own entry count and paint admission decide.
+    {1, n, q, full, {}, [&](auto&) { s.phantom = 65536 - entries; }},
+    {1, n, P({paint("veto")}), "vetoed"},
     {0, a2, img4, "", {}, [&](auto& st) { st.staged_payload = 67108864 - payload - 4; }},
     {0, a2, img4, full, {}, [&](auto& st) { st.staged_payload = 67108864 - payload - 3; }},
     {0, a2, none, full, {}, [&](auto& st) { st.staged_payload = 0xFFFFFFFFu; }},
@@ -197,12 +202,19 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, refer([](auto& c) { c.kind = "glyphAlpha", c.resourceId = glyph('a').id, c.paintId = "p", c.clipId = "c", c.transformId = "t"; }), none, ""},
   };
   // clang-format on
+  for (auto channel : {&paint_record::red, &paint_record::green, &paint_record::blue, &paint_record::alpha}) {
+    for (const std::int32_t v : {-1, 0, 255, 256}) {
+      const text message = v == 0 || v == 255 ? "" : "render paint n requires RGBA channels from 0 through 255";
+      rows.push_back({1, n, P({with(paint("n"), channel, v)}), message, {1, 0, 0, message.empty()}});
+    }
+  }
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const auto& [kind, f, d, message, counts, overlay, expected] = rows[i];
     const text before = s.fingerprint(), want = message.empty() ? "ok" : format_placeholders(message, {b.id});
     staging_state staging = overlay ? make_staging_state(1) : pending;
     if (overlay) overlay(staging);
     const preflight_result r = s.stage_owner_delta(f, d, expected, kind, staging);
+    s.phantom = 0;
     EXPECT_EQ(r.message, want) << i;
     if (!counts.empty()) {
       EXPECT_EQ((std::vector{r.validations, r.explicit_comparisons, r.payload_comparisons,

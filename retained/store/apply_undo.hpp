@@ -1,7 +1,9 @@
 // What an apply overwrites or appends, noted before it writes anything, so
 // that an apply cut short by an exception puts the store back exactly as it
-// was. A candidate batch keeps one per applied item, to put back the items
-// applied before the one that failed.
+// was. The callers of apply_delta_rows keep it around the call: a derived store
+// may replace apply_delta_rows and throw after the base has written
+// everything. A candidate batch keeps one per item, the failing item's
+// included, and puts them back newest first.
 #pragma once
 
 #include <algorithm>

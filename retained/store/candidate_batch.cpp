@@ -173,17 +173,16 @@ operation_result retained_resource_store::commit_prepared_candidate_batch(
   std::uint32_t explicit_sum = 0;
   std::uint32_t payload_sum = 0;
   std::uint32_t probe_sum = 0;
-  // Each apply puts back its own writes when it is cut short by an exception;
-  // the items applied before it are put back here, newest first, so that the
-  // batch applies whole or not at all.
+  // An exception in any item's apply, also one thrown after it wrote
+  // everything, puts back that item and every item before it, newest first,
+  // so that the batch applies whole or not at all.
   std::vector<apply_undo> applied;
   applied.reserve(fragments.size());
   try {
     for (std::size_t i = 0; i < fragments.size(); ++i) {
       const preflight_result item = batch->staged_item(static_cast<std::uint32_t>(i), fragments[i], deltas[i]);
-      apply_undo undo(*this, item, false);
+      applied.emplace_back(*this, item, false);
       apply_delta_rows(item, ADMISSION_UPDATE);
-      applied.push_back(std::move(undo));
       validation_sum += item.validations;
       explicit_sum += item.explicit_comparisons;
       payload_sum += item.payload_comparisons;

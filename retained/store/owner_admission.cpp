@@ -49,6 +49,9 @@ preflight_result retained_resource_store::stage_owner_delta(owner_fragment fragm
                                                             std::uint32_t expected_revision, std::uint8_t kind,
                                                             staging_state& staging) {
   preflight_result result = make_preflight_result(fragment.id, static_cast<std::uint32_t>(fragment.generation));
+  // Only this admission appends to the result's accepted lists while it runs,
+  // so their side index may answer for them until it returns.
+  const accepted_positions::staging_scope indexed(result.accepted_index);
   const bool bind = kind != 0;
   const text& id = fragment.id;
   const auto owner_message = [&](std::string_view templ) { return format_placeholders(templ, {id}); };

@@ -62,8 +62,17 @@ void catch_up(accepted_positions::kind_positions& kind, const std::vector<T>& ac
 }
 
 template <class T>
-std::int32_t first_position(accepted_positions::kind_positions& kind, const std::vector<T>& accepted,
+std::int32_t walk(const std::vector<T>& accepted, const text& identity) {
+  for (std::size_t p = 0; p < accepted.size(); ++p) {
+    if (identity_of(accepted[p]) == identity) return static_cast<std::int32_t>(p);
+  }
+  return -1;
+}
+
+template <class T>
+std::int32_t first_position(bool staging, accepted_positions::kind_positions& kind, const std::vector<T>& accepted,
                             const text& identity, newest_generations* newest = nullptr) {
+  if (!staging) return walk(accepted, identity);
   catch_up(kind, accepted, newest);
   auto found = kind.first.find(identity);
   if (found == kind.first.end()) return -1;
@@ -164,28 +173,44 @@ text transform_rules(const transform_record& t) {
 
 }  // namespace
 
+accepted_positions& accepted_positions::operator=(const accepted_positions& other) noexcept {
+  if (this != &other) {
+    for (kind_positions* kind : {&paints_, &images_, &glyphs_, &clips_, &transforms_}) start_over(*kind, nullptr);
+    newest_.clear();
+    staging_ = false;
+  }
+  return *this;
+}
+
 std::int32_t accepted_positions::paint(const std::vector<paint_record>& accepted, const text& id) {
-  return first_position(paints_, accepted, id);
+  return first_position(staging_, paints_, accepted, id);
 }
 
 std::int32_t accepted_positions::image(const std::vector<render_image_record>& accepted, const text& id,
                                        std::int32_t generation) {
-  return first_position(images_, accepted, image_identity(id, generation), &newest_);
+  return first_position(staging_, images_, accepted, image_identity(id, generation), &newest_);
 }
 
 std::int32_t accepted_positions::glyph(const std::vector<glyph_alpha_record>& accepted, const text& identity) {
-  return first_position(glyphs_, accepted, identity);
+  return first_position(staging_, glyphs_, accepted, identity);
 }
 
 std::int32_t accepted_positions::clip(const std::vector<clip_record>& accepted, const text& id) {
-  return first_position(clips_, accepted, id);
+  return first_position(staging_, clips_, accepted, id);
 }
 
 std::int32_t accepted_positions::transform(const std::vector<transform_record>& accepted, const text& id) {
-  return first_position(transforms_, accepted, id);
+  return first_position(staging_, transforms_, accepted, id);
 }
 
 std::int32_t accepted_positions::newest_image(const std::vector<render_image_record>& accepted, const text& id) {
+  if (!staging_) {
+    std::int32_t newest = 0;
+    for (const render_image_record& image : accepted) {
+      if (image.id == id && image.generation > newest) newest = image.generation;
+    }
+    return newest;
+  }
   catch_up(images_, accepted, &newest_);
   const auto found = newest_.find(id);
   return found == newest_.end() ? 0 : found->second;

@@ -89,11 +89,19 @@ struct staged_owner {
 
 // First position of each identity in the accepted lists of one admission, so
 // that finding an accepted resource is one hash lookup instead of a walk over
-// everything accepted before it. Every lookup first catches up with the list,
-// and a list that no longer matches is indexed again, so the answer is always
-// the one a walk from the first entry would give: the first position or -1.
+// everything accepted before it. The index speaks for the lists only while an
+// owner admission fills them itself, from empty, by appending (staging_scope);
+// an entry changed in place is invisible to it, so any other list, a copy's
+// included, is walked. Either way the answer is the one a walk from the first
+// entry gives: the first position or -1.
 class accepted_positions {
  public:
+  accepted_positions() = default;
+  // A copy starts empty and outside any admission: its lists are the copy's
+  // own, free to be changed in place.
+  accepted_positions(const accepted_positions&) noexcept {}
+  accepted_positions& operator=(const accepted_positions&) noexcept;
+
   std::int32_t paint(const std::vector<paint_record>& accepted, const text& id);
   std::int32_t image(const std::vector<render_image_record>& accepted, const text& id, std::int32_t generation);
   std::int32_t glyph(const std::vector<glyph_alpha_record>& accepted, const text& identity);
@@ -107,9 +115,22 @@ class accepted_positions {
     std::size_t indexed = 0;
   };
 
+  // Lets the index answer for as long as one owner admission runs.
+  class staging_scope {
+   public:
+    explicit staging_scope(accepted_positions& index) : index_(index) { index_.staging_ = true; }
+    ~staging_scope() { index_.staging_ = false; }
+    staging_scope(const staging_scope&) = delete;
+    staging_scope& operator=(const staging_scope&) = delete;
+
+   private:
+    accepted_positions& index_;
+  };
+
  private:
   kind_positions paints_, images_, glyphs_, clips_, transforms_;
   std::unordered_map<text, std::int32_t> newest_;  // kept in step with images_
+  bool staging_ = false;
 };
 
 // The outcome of staging one owner fragment with its resource delta.

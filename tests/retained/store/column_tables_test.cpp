@@ -58,12 +58,8 @@ TEST(StoreIndex, CountsEqualAWalkOfTheChains) {
       owners.push_back(std::to_string(n));
   }
   const store_index_columns& index = store.store_index;
-  std::mt19937 rng(7);
-  std::map<text, std::int32_t> expected;
-  preflight_result result = make_preflight_result("o", 1);
-  for (int step = 0; step < 1500; ++step) {
-    const text& owner = owners[rng() % (step < 750 ? 200 : owners.size())];
-    const text key = make_index_key("binding", owner, 0);
+  // Nodes a lookup of the key visits, and what it answers.
+  const auto walk = [&](const text& key) {
     std::uint32_t walked = 0;
     std::int32_t answer = -1;
     for (std::int32_t n = index.heads[static_cast<std::size_t>(hash_resource_text(key, 8192))]; n != -1 && answer == -1;
@@ -71,6 +67,15 @@ TEST(StoreIndex, CountsEqualAWalkOfTheChains) {
       ++walked;
       if (index.keys[static_cast<std::size_t>(n)] == key) answer = static_cast<std::int32_t>(index.values[n]);
     }
+    return std::pair(walked, answer);
+  };
+  std::mt19937 rng(7);
+  std::map<text, std::int32_t> expected;
+  preflight_result result = make_preflight_result("o", 1);
+  for (int step = 0; step < 1500; ++step) {
+    const text& owner = owners[rng() % (step < 750 ? 200 : owners.size())];
+    const text key = make_index_key("binding", owner, 0);
+    const auto [walked, answer] = walk(key);
     ASSERT_EQ(answer, expected.count(key) ? expected[key] : -1);
     if (rng() % 2 == 0) {
       const std::uint32_t before = store.index_probe_total();
@@ -86,6 +91,28 @@ TEST(StoreIndex, CountsEqualAWalkOfTheChains) {
     }
     ASSERT_EQ(store.index_node_count(), expected.size());
   }
+  // In that crowded index, a bind counts the walks of the owner's key and of its
+  // new paint's key (admitted, then resolved); an update those of the owner's
+  // key and of the stored paint's key. The overlap checks of the bind's command
+  // sequences, crowded too, count nothing.
+  const auto crowded = [](const text& key) { return hash_resource_text(key, 8192) < 6; };
+  text paint_id;
+  for (int k = 0; paint_id.empty(); ++k) {
+    if (crowded(make_index_key("paint", std::to_string(k), 0))) paint_id = std::to_string(k);
+  }
+  std::vector<std::int32_t> sequences;
+  for (std::int32_t k = 0; sequences.size() < 2; ++k) {
+    if (crowded(make_index_key("command-sequence", "", k))) sequences.push_back(k);
+  }
+  owner_fragment bound = fragment(owners[0], 1, sequences), newer = fragment(owners[0], 2, sequences);
+  bound.commands[1].paintId = newer.commands[1].paintId = paint_id;
+  const resource_delta brings{"main", {paint(paint_id)}, {}, {}, {}, {}};
+  const text owner_key = make_index_key("binding", owners[0], 0), paint_key = make_index_key("paint", paint_id, 0);
+  EXPECT_GT(walk(make_index_key("command-sequence", "", sequences[0])).first, 0u);
+  EXPECT_EQ(store.stage_owner_admission(bound, brings, 0, 1).index_probes,
+            walk(owner_key).first + 2 * walk(paint_key).first);
+  ASSERT_TRUE(store.bind_owner(bound, brings, 0).ok);
+  EXPECT_EQ(store.stage_owner_admission(newer, none, 1, 0).index_probes, walk(owner_key).first + walk(paint_key).first);
 }
 
 // Accessors answer inside their tables only; a close empties rows and keys but

@@ -52,6 +52,20 @@ struct failing_store : open_store {
   void append_command_row(row o, const render_command_record& c, row p, row i, row g, row l, row t) override { tick(), base::append_command_row(o, c, p, i, g, l, t); }
   void set_command_row(row r, const render_command_record& c, row p, row i, row g, row l, row t) override { tick(), base::set_command_row(r, c, p, i, g, l, t); }
   // clang-format on
+  // A replaced apply_delta_rows throws at its `cut`-th call, after the base wrote everything.
+  int cut = 0;
+  void apply_delta_rows(const preflight_result& r, std::uint8_t kind) override {
+    base::apply_delta_rows(r, kind);
+    if (cut > 0 && --cut == 0) throw std::bad_alloc();
+  }
+  // Replaced admission steps: a paint named "veto" is refused, and `phantom` entries more are counted.
+  std::uint32_t phantom = 0;
+  bool admit_paint(preflight_result& r, staging_state& st, const paint_record& p) override {
+    if (p.id != "veto") return base::admit_paint(r, st, p);
+    r.message = "vetoed";
+    return false;
+  }
+  std::uint32_t entry_count() override { return base::entry_count() + phantom; }
 };
 
 // Owner a holds 10, 15 and 20, drawing img@3 at 10, and brought p, img@3, glyph
@@ -100,7 +114,7 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
   const auto refer = [&](const std::function<void(render_command_record&)>& change) { return first(n, change); };
   const text full = "retained resource store exceeds 65536 entries/commands or 64 MiB";
   // clang-format off
-  const std::vector<row> rows = {
+  std::vector<row> rows = {
     {1, n, P({paint("p")}), "", {0, 1, 0, 0}},
     {1, n, P({paint("sp")}), "", {0, 1, 0, 0}},
     {1, n, P({paint("n"), paint("n")}), "", {1, 1, 0, 1}},
@@ -138,6 +152,7 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, n, C({with(clip("c"), &clip_record::x, 1)}), "retained clip identity collision for c", {0, 1, 0, 0}},
     {1, n, C({clip(text(257, 'x'))}), "retained resource clip requires an id of 1..256 bytes", {1, 0, 0, 0}},
     {1, n, C({with(clip("n"), &clip_record::height, 0)}), "retained resource clip n requires positive bounds and a nonnegative radius", {1, 0, 0, 0}},
+    {1, n, C({with(with(clip("n"), &clip_record::width, 1), &clip_record::height, 1)}), "", {1, 0, 0, 1}},
     {1, n, T({transform("identity")}), "render transform id identity is reserved for the built-in identity transform", {1, 0, 0, 0}},
     {1, n, T({transform(text(65, 't'))}), "render transform requires a nonempty id of at most 64 bytes", {1, 0, 0, 0}},
     {1, n, T({with(transform("t"), &transform_record::rotation, 1)}), "retained transform identity collision for t", {0, 1, 0, 0}},
@@ -148,6 +163,7 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, n, none, "retained resource store stale revision: expected 4, current 5", {}, {}, 4},
     {1, n, {"other", {}, {}, {}, {}, {}}, "retained resource delta surface does not match store"},
     {1, fragment("n", 0, {100}), none, "retained owner fragment requires bounded identity, positive generation, and source"},
+    {1, fragment("n", 0, {100}), {"other", {}, {}, {}, {}, {}}, "retained resource delta surface does not match store"},
     {0, n, none, "retained resource owner n requires an initial binding"},
     {0, a1, none, "retained resource owner a requires a newer fragment generation"},
     {0, fragment("a", 2, {10, 20}), none, "retained resource owner a must preserve its exact command range"},
@@ -166,6 +182,9 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, n, {"main", {paint("q", -1), paint("p", 0)}, {image("img", 1)}, {}, {}, {}}, "render paint q requires RGBA channels from 0 through 255"},
     {1, n, q, "", {}, [&](auto& st) { st.pending_paints.resize(65536 - entries - 1); }},
     {1, n, q, full, {}, [&](auto& st) { st.pending_paints.resize(65536 - entries); }},
+    // A derived store's own entry count and paint admission decide.
+    {1, n, q, full, {}, [&](auto&) { s.phantom = 65536 - entries; }},
+    {1, n, P({paint("veto")}), "vetoed"},
     {0, a2, img4, "", {}, [&](auto& st) { st.staged_payload = 67108864 - payload - 4; }},
     {0, a2, img4, full, {}, [&](auto& st) { st.staged_payload = 67108864 - payload - 3; }},
     {0, a2, none, full, {}, [&](auto& st) { st.staged_payload = 0xFFFFFFFFu; }},
@@ -183,12 +202,19 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     {1, refer([](auto& c) { c.kind = "glyphAlpha", c.resourceId = glyph('a').id, c.paintId = "p", c.clipId = "c", c.transformId = "t"; }), none, ""},
   };
   // clang-format on
+  for (auto channel : {&paint_record::red, &paint_record::green, &paint_record::blue, &paint_record::alpha}) {
+    for (const std::int32_t v : {-1, 0, 255, 256}) {
+      const text message = v == 0 || v == 255 ? "" : "render paint n requires RGBA channels from 0 through 255";
+      rows.push_back({1, n, P({with(paint("n"), channel, v)}), message, {1, 0, 0, message.empty()}});
+    }
+  }
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const auto& [kind, f, d, message, counts, overlay, expected] = rows[i];
     const text before = s.fingerprint(), want = message.empty() ? "ok" : format_placeholders(message, {b.id});
     staging_state staging = overlay ? make_staging_state(1) : pending;
     if (overlay) overlay(staging);
     const preflight_result r = s.stage_owner_delta(f, d, expected, kind, staging);
+    s.phantom = 0;
     EXPECT_EQ(r.message, want) << i;
     if (!counts.empty()) {
       EXPECT_EQ((std::vector{r.validations, r.explicit_comparisons, r.payload_comparisons,
@@ -208,33 +234,57 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
     }
     EXPECT_EQ(s.fingerprint(), before) << i;
   }
-  // Admitted: an apply cut short at any of its write steps leaves the store as it
-  // was, and the next attempt applies what the preflight said, once.
+  // Admitted: an apply cut short at any of its write steps, or by a replaced
+  // apply_delta_rows throwing after it wrote everything (in either item of a
+  // batch), leaves the store as it was, and the next attempt applies what the
+  // preflight said, once.
   owner_fragment n2 = fragment("n", 1, {100, 101}), a3 = first(a2, [](auto&c) { c.imageGeneration = 4; });
   n2.commands[0].paintId = "q", n2.commands[1].clipId = "c", a3.commands[1].paintId = "q";
   const resource_delta next{"main",       {paint("q")}, {image("img", 4), image("new", 1)},
                             {glyph('b')}, {clip("d")},  {transform("u")}};
-  for (const bool bind : {true, false}) {
-    const auto admit = [&](bool apply) {
-      if (bind) return apply ? s.bind_owner(n2, next, 5) : s.preflight_bind(n2, next, 5);
-      return apply ? s.update_owner(a3, I({image("img", 5)}), 6) : s.preflight_update(a3, I({image("img", 5)}), 6);
-    };
+  std::vector<owner_fragment> items{fragment("b", 2, {31}), fragment("c", 2, {32})};
+  items[0].commands[0].paintId = "bp", items[1].commands[0].paintId = "bp", items[1].commands[0].clipId = "cc";
+  const std::vector<resource_delta> item_deltas{P({paint("bp")}), C({clip("cc")})};
+  const auto batch = [&](bool apply) {
+    const auto prepared = s.prepare_candidate_batch(items, item_deltas, 7);
+    if (apply) return s.commit_prepared_candidate_batch(prepared, items, item_deltas);
+    return make_operation_result(prepared->is_admitted(), 7, prepared->validations(), prepared->explicit_comparisons(),
+                                 prepared->payload_comparisons(), prepared->message());
+  };
+  const std::vector<std::tuple<std::function<operation_result(bool)>, int, int>> admissions = {
+      // admit or only check, apply_delta_rows calls, write steps
+      {[&](bool apply) { return apply ? s.bind_owner(n2, next, 5) : s.preflight_bind(n2, next, 5); }, 1, 19},
+      {[&](bool apply) {
+         return apply ? s.update_owner(a3, I({image("img", 5)}), 6) : s.preflight_update(a3, I({image("img", 5)}), 6);
+       },
+       1, 6},
+      {batch, 2, 6},
+  };
+  for (const auto& [admit, applies, writes] : admissions) {
     operation_result checked = admit(false);
+    ASSERT_TRUE(checked.ok) << checked.message;
     checked.revision += 1;
+    for (int call = 1; call <= applies; ++call) {
+      const text before = s.fingerprint();
+      s.cut = call;
+      EXPECT_THROW(admit(true), std::bad_alloc) << call;
+      ASSERT_EQ(s.fingerprint(), before) << call;
+    }
     for (int step = 1;; ++step) {
       const text before = s.fingerprint();
       s.countdown = step;
       try {
         EXPECT_EQ(fields(admit(true)), fields(checked));
-        EXPECT_GT(step, bind ? 10 : 4);  // every write step was reached before
+        EXPECT_EQ(step, writes + 1);  // every write step was reached before
+        s.countdown = 0;
         break;
       } catch (const std::bad_alloc&) {
         ASSERT_EQ(s.fingerprint(), before) << step;
       }
     }
   }
-  EXPECT_EQ(s.bind_owner(n, q, 6).message, "retained resource store stale revision: expected 6, current 7");
-  EXPECT_EQ(s.bind_owner(n, q, 7).message, "retained resource owner n is already bound");
+  EXPECT_EQ(s.bind_owner(n, q, 7).message, "retained resource store stale revision: expected 7, current 8");
+  EXPECT_EQ(s.bind_owner(n, q, 8).message, "retained resource owner n is already bound");
   s.close_store();
   open_store invalid("");
   for (open_store* t : {static_cast<open_store*>(&s), &invalid})
@@ -242,13 +292,15 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
 }
 
 // Accepted resources resolve to the first position of their identity, as a
-// walk of the list from its start would find them, also after it shrank.
+// walk of the list from its start would find them, also after it shrank or an
+// entry took another identity in place.
 TEST_F(owner_admission, AcceptedResourcesResolveToTheirFirstPosition) {
   std::mt19937 rng(7);
   preflight_result r = make_preflight_result("o", 1);
   for (int step = 0; step < 300; ++step) {
     if (step == 150) r.accepted_paints.resize(20);
     if (step % 50 == 0 && !r.accepted_paints.empty()) r.accepted_paints[0] = paint("changed in place");
+    if (step % 50 == 25) r.accepted_paints.front().id = r.accepted_paints.back().id;
     const text id = std::to_string(rng() % 40);
     s.admit_paint(r, pending, paint(id, static_cast<std::int32_t>(rng() % 2)));
     s.admit_image(r, pending, image(id, static_cast<std::int32_t>(rng() % 3)));

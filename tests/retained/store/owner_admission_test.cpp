@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <new>
+#include <optional>
 #include <random>
 
 #include "tests/retained/store/store_test_support.hpp"
@@ -292,27 +293,32 @@ TEST_F(owner_admission, ResourceRulesAndOwnerRefusalsComeInOrderAndChangeNothing
 }
 
 // Accepted resources resolve to the first position of their identity, as a
-// walk of the list from its start would find them, also after it shrank or an
-// entry took another identity in place.
+// walk of the list from its start would find them: inside an admission, whose
+// lists only grow, through the side index, also after a list shrank; outside
+// one also after an entry took another identity in place.
 TEST_F(owner_admission, AcceptedResourcesResolveToTheirFirstPosition) {
-  std::mt19937 rng(7);
-  preflight_result r = make_preflight_result("o", 1);
-  for (int step = 0; step < 300; ++step) {
-    if (step == 150) r.accepted_paints.resize(20);
-    if (step % 50 == 0 && !r.accepted_paints.empty()) r.accepted_paints[0] = paint("changed in place");
-    if (step % 50 == 25) r.accepted_paints.front().id = r.accepted_paints.back().id;
-    const text id = std::to_string(rng() % 40);
-    s.admit_paint(r, pending, paint(id, static_cast<std::int32_t>(rng() % 2)));
-    s.admit_image(r, pending, image(id, static_cast<std::int32_t>(rng() % 3)));
-    for (int k = 0; k < 40; ++k) {
-      const auto& list = r.accepted_paints;
-      const auto hit = std::find_if(list.begin(), list.end(), [&](auto& p) { return p.id == std::to_string(k); });
-      ASSERT_EQ(s.resolve_paint_reference(r, pending, std::to_string(k)),
-                hit == list.end() ? -1 : hit - list.begin() + 2);
+  for (const bool staging : {true, false}) {
+    std::mt19937 rng(7);
+    preflight_result r = make_preflight_result("o", 1);
+    std::optional<accepted_positions::staging_scope> scope;
+    if (staging) scope.emplace(r.accepted_index);
+    for (int step = 0; step < 300; ++step) {
+      if (step == 150) r.accepted_paints.resize(20);
+      if (!staging && step % 50 == 0 && !r.accepted_paints.empty()) r.accepted_paints[0] = paint("changed in place");
+      if (!staging && step % 50 == 25) r.accepted_paints.front().id = r.accepted_paints.back().id;
+      const text id = std::to_string(rng() % 40);
+      s.admit_paint(r, pending, paint(id, static_cast<std::int32_t>(rng() % 2)));
+      s.admit_image(r, pending, image(id, static_cast<std::int32_t>(rng() % 3)));
+      for (int k = 0; k < 40; ++k) {
+        const auto& list = r.accepted_paints;
+        const auto hit = std::find_if(list.begin(), list.end(), [&](auto& p) { return p.id == std::to_string(k); });
+        ASSERT_EQ(s.resolve_paint_reference(r, pending, std::to_string(k)),
+                  hit == list.end() ? -1 : hit - list.begin() + 2);
+      }
     }
-  }
-  for (std::size_t k = 0; k < r.accepted_images.size(); ++k) {
-    EXPECT_EQ(s.resolve_image_reference(r, pending, r.accepted_images[k].id, r.accepted_images[k].generation), k + 2);
+    for (std::size_t k = 0; k < r.accepted_images.size(); ++k) {
+      EXPECT_EQ(s.resolve_image_reference(r, pending, r.accepted_images[k].id, r.accepted_images[k].generation), k + 2);
+    }
   }
 }
 

@@ -114,7 +114,8 @@ TEST(FragmentAdmission, Rules) {
        {[](auto& f) { f.inkHeight = 1000001; }, ink}, {[](auto& f) { f.layoutHeight = 0; }, positive},
        {[](auto& f) { f.dependencySignature.signatureText1 = ""; }, signature},
        {[](auto& f) { f.dependencySignature.signatureText6 = ""; }, signature},
-       {[](auto& f) { f.commands.erase(f.commands.begin() + 2); }, balance}});
+       {[](auto& f) { f.commands.erase(f.commands.begin() + 2); }, balance},
+       {[](auto& f) { std::swap(f.commands[0], f.commands[3]); }, q + "contains an underflowing local stack"}});
   // clang-format on
 }
 

@@ -32,13 +32,15 @@ text make_index_key(std::string_view kind, std::string_view id, std::int32_t num
 }
 
 std::int32_t hash_resource_text(std::string_view s, std::int32_t bucket_count) {
-  const std::int32_t n = bucket_count < 1 ? 1 : bucket_count;
+  // Only a count of 0 has no remainder: it is taken as 1. A negative count
+  // reduces like any other, the remainder keeping the sign of the dividend.
+  const std::int64_t n = bucket_count == 0 ? 1 : bucket_count;
   std::int32_t h = 17;
   for (unsigned char c : s) {
     // Product and sum wrap modulo 2^32 (in unsigned arithmetic, so without
-    // overflow); the remainder keeps the sign of the dividend.
+    // overflow); the remainder is taken in 64 bits, where INT_MIN by -1 is defined.
     const std::uint32_t wrapped = static_cast<std::uint32_t>(h) * 33u + CODES[c];
-    h = static_cast<std::int32_t>(wrapped) % n;
+    h = static_cast<std::int32_t>(std::int64_t{static_cast<std::int32_t>(wrapped)} % n);
   }
   return h;
 }

@@ -21,7 +21,8 @@ text length_prefixed_text(std::string_view s);
 text make_index_key(std::string_view kind, std::string_view id, std::int32_t number);
 
 // Bucket of a text among bucket_count buckets. The empty text answers 17 whatever
-// the count; a count below 1 is taken as 1.
+// the count; a count of 0 is taken as 1, and a negative count gives a remainder
+// with the sign of the wrapped dividend.
 std::int32_t hash_resource_text(std::string_view s, std::int32_t bucket_count);
 
 class index_table {

@@ -51,6 +51,10 @@ TEST(ImageAdmission, Rules) {
        {[](auto& r) { r.payload += "00"; }, p + "BGRA8 hex payload length must equal sizeBytes*2"},
        {[](auto& r) { r.payload[7] = 'g'; }, p + "BGRA8 payload contains a non-hexadecimal byte"}},
       {{[](auto& r) { r.id.assign(64, 'x'), r.contentIdentity.assign(64, 'c'); }, ""},
+       {[](auto& r) { r.contentIdentity.assign(65, 'c'); }, rule1}, {[](auto& r) { r.id = ""; }, rule1},
+       {[](auto& r) { r.colorSpace = "linear-srgb"; }, ""}, {[](auto& r) { r.colorSpace = "display-p3"; }, ""},
+       {[](auto& r) { r.colorSpace = "rec2020"; }, ""},
+       {[](auto& r) { r.height = r.sizeBytes = 0, r.payload = ""; }, dims},
        {[](auto& r) { r.width = r.height = 512, r.sizeBytes = 1048576, r.payload.assign(2097152, 'f'); }, ""},
        {[](auto& r) { loading(r), r.height = 300; }, ""}, {[](auto& r) { loading(r), r.state = "error"; }, ""},
        {[](auto& r) { loading(r), r.state = "empty", r.width = r.height = 0; }, ""},
@@ -64,7 +68,9 @@ using fragment = owner_fragment;
 const text f1 = "retained owner fragment requires bounded identity, positive generation, and source";
 const text q = "fragment c{1} ", contain = q + "ink bounds must contain its layout bounds",
            ink = q + "ink bounds exceeds bounded retained geometry",
-           positive = q + "requires positive layout and ink bounds", commands = q + "requires 1..4096 commands";
+           positive = q + "requires positive layout and ink bounds", commands = q + "requires 1..4096 commands",
+           signature = "fragment c{1}: retained fragment dependency signature requires five nonempty keys and a source",
+           balance = q + "must balance transform and clip state locally";
 
 // Bounds reach 1000000 either way, sizes 0 (the fragment then asks for 1).
 fragment card() {
@@ -87,13 +93,12 @@ TEST(FragmentAdmission, Rules) {
        {[](auto& f) { f.inkHeight = -1; }, ink}, {[](auto& f) { f.inkWidth = 1000001; }, ink},
        {[](auto& f) { f.layoutWidth = 0; }, positive}, {[](auto& f) { f.inkHeight = 0; }, positive},
        {[](auto& f) { f.layoutWidth = 95; }, contain},
-       {[](auto& f) { f.dependencySignature.signatureText4 = ""; },
-        "fragment c{1}: retained fragment dependency signature requires five nonempty keys and a source"},
+       {[](auto& f) { f.dependencySignature.signatureText4 = ""; }, signature},
        {[](auto& f) { f.commands.clear(); }, commands},
        {[](auto& f) { f.commands.resize(4097, f.commands[2]); }, commands},
        {[](auto& f) { f.commands[0].owner = "c{1}x"; }, q + "contains foreign command owner c{1}x"},
        {[](auto& f) { f.commands[1].kind = "transformPush"; }, q + "contains an underflowing local stack"},
-       {[](auto& f) { f.commands.pop_back(); }, q + "must balance transform and clip state locally"}},
+       {[](auto& f) { f.commands.pop_back(); }, balance}},
       {{[](auto& f) { f.id.assign(128, 'c'), f.commands.assign(4096, {}), f.commands[0].owner = "x"; },
         "fragment " + text(128, 'c') + " contains foreign command owner x"},
        {[](auto& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = -1000000, f.layoutWidth = f.inkWidth = 1000000; }, ""},
@@ -103,7 +108,14 @@ TEST(FragmentAdmission, Rules) {
        {[](auto& f) { f.layoutX = f.layoutY = f.inkX = f.inkY = 10, f.layoutWidth = f.layoutHeight = 1; }, ""},
        {[](auto& f) { f.layoutHeight = 95; }, contain}, {[](auto& f) { f.inkX = 11; }, contain},
        {[](auto& f) { f.inkY = 11; }, contain},
-       {[](auto& f) { f.commands[0].kind = "transformPop"; }, q + "contains an underflowing local stack"}});
+       {[](auto& f) { f.commands[0].kind = "transformPop"; }, q + "contains an underflowing local stack"},
+       {[](auto& f) { f.id = ""; }, f1}, {[](auto& f) { f.inkX = -1000001; }, ink},
+       {[](auto& f) { f.inkY = -1000001; }, ink}, {[](auto& f) { f.inkWidth = -1; }, ink},
+       {[](auto& f) { f.inkHeight = 1000001; }, ink}, {[](auto& f) { f.layoutHeight = 0; }, positive},
+       {[](auto& f) { f.dependencySignature.signatureText1 = ""; }, signature},
+       {[](auto& f) { f.dependencySignature.signatureText6 = ""; }, signature},
+       {[](auto& f) { f.commands.erase(f.commands.begin() + 2); }, balance},
+       {[](auto& f) { std::swap(f.commands[0], f.commands[3]); }, q + "contains an underflowing local stack"}});
   // clang-format on
 }
 

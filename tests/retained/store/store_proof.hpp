@@ -169,6 +169,10 @@ struct fallible_store : retained_resource_store {
     if (countdown >= 0 && countdown-- == 0) throw injected_fault{};
     retained_resource_store::set_command_row(row, m, p, i, g, c, t);
   }
+  std::int32_t found_row = -2;  // what the last command lookup answered
+  std::int32_t find_command_row(const render_command_record& m) override {
+    return found_row = retained_resource_store::find_command_row(m);
+  }
 };
 
 // Everything the store shows from the outside: the figures that count calls
@@ -202,11 +206,12 @@ inline observed glance(retained_resource_store& s) {
   const auto put = [](text& to, std::int64_t v) { to.append(reinterpret_cast<const char*>(&v), sizeof v); };
   const std::int32_t commands = static_cast<std::int32_t>(s.command_total()),
                      owners = static_cast<std::int32_t>(s.owner_count());
-  o.figures = s.state_name() + "|" + s.surface_name() + "|";  // then the numbers, as raw bytes
   for (std::uint32_t v : {s.current_revision(), s.validation_total(), s.explicit_comparison_total(),
                           s.payload_comparison_total(), s.admission_total(), s.index_probe_total()})
-    put(o.figures, v);
-  o.content.reserve(sizeof(std::int64_t) * (10 + 6 * (static_cast<std::size_t>(commands) + 2) + owners));
+    put(o.figures, v);  // the numbers as raw bytes
+  o.content = s.state_name() + "|" + s.surface_name() + "|";
+  o.content.reserve(o.content.size() +
+                    sizeof(std::int64_t) * (10 + 6 * (static_cast<std::size_t>(commands) + 2) + owners));
   for (std::uint32_t v :
        {s.entry_count(), s.paint_count(), s.image_count(), s.glyph_count(), s.clip_count(), s.transform_count(),
         s.owner_count(), s.command_total(), s.payload_total(), s.index_node_count()})
@@ -226,15 +231,15 @@ inline observed glance(retained_resource_store& s) {
 // where runs per second are coverage):
 // - around every call that must change nothing, and after every step, the
 //   glance, which must stay what the last whole check saw;
-// - after every change, the whole store against the model, but of the rows only
-//   those appended and of the commands' lookups only those of the owners the
-//   change applied to: nothing rewrites a stored row, and nothing but an
-//   admission of its owner rewrites a command, so whatever else a step changed
-//   in them stays changed until the check of everything, which comes before the
-//   store is closed or replaced and at the end of the run (finish);
-// - the twin made only when an answer needs it, compared with the store's
-//   glance then, and after a binding given the new owner rather than made
-//   again (still by direct bindings alone); a batch's last item is preflighted.
+// - after every change, the whole store against the model, but of the rows'
+//   texts only those of the rows appended since the last check: nothing
+//   rewrites a stored row, so a row that any step changed stays changed until
+//   the check of every row, which comes before the store is closed or replaced
+//   and at the end of the run (finish);
+// - the twin made only when an answer needs it, and then compared with the
+//   store's glance (the model check shows the rest of what look would); after
+//   a binding it is given the new owner rather than made again, still by direct
+//   bindings alone; a batch's last item is preflighted on it, not applied.
 enum class checking { full, lean };
 
 class driver {
@@ -312,7 +317,7 @@ class driver {
     forget_owners(), rows_ = {}, twin_.reset(), changed_ = true;
   }
 
-  void forget_owners() { owners_.clear(), owner_texts_.clear(), touched_.clear(), checked_rows_ = {}; }
+  void forget_owners() { owners_.clear(), owner_texts_.clear(), checked_rows_ = {}; }
 
   // The twin: a new store given the owners in row order by direct bindings, the
   // first with every stored resource in row order, which gives the same rows.
@@ -408,8 +413,7 @@ class driver {
       expect(o ? kind == ADMISSION_UPDATE && o->generation < fragments[i].generation : kind == ADMISSION_BIND,
              "an admission applied that should not");
       const std::size_t row = o ? static_cast<std::size_t>(o - owners_.data()) : owners_.size();
-      if (!o) owner_texts_.emplace_back(), touched_.push_back(true);
-      touched_[row] = true;
+      if (!o) owner_texts_.emplace_back();
       owner_texts_[row].assign(fragments[i].commands.size(), text());  // made when a probe needs them
       (o ? *o : owners_.emplace_back()) = fragments[i];
       const kind_texts brought = texts_of(deltas[i]);
@@ -621,13 +625,22 @@ class driver {
         if (known == probe_text) probe_row = at, probe_owner = row;
       }
     }
-    expect(s.find_command_row(probe) == probe_row && s.find_command_owner(probe) == probe_owner, "a command lookup");
+    expect(find_command(probe) == std::pair{probe_row, probe_owner}, "a command lookup");
     // The lookups, and a lean step that changed nothing, leave what the last whole check saw.
     expect(full_ ? figures_of(s) == before_.figures : glance(s) == before_, "a lookup changed the store");
   }
 
-  // A lean driver checks the rows appended and the lookups of the owners
-  // applied to since its last check, or everything when asked to.
+  // The row and the owner the store finds for a command. A lean driver takes
+  // the row from the lookup the owner's lookup makes, when it makes one.
+  std::pair<std::int32_t, std::int32_t> find_command(const render_command_record& m) {
+    fallible_store& s = *store_;
+    if (full_) return {s.find_command_row(m), s.find_command_owner(m)};
+    s.found_row = -2;
+    const std::int32_t owner = s.find_command_owner(m);
+    return {s.found_row != -2 ? s.found_row : s.find_command_row(m), owner};
+  }
+
+  // A lean driver reads the texts of the rows appended since its last check, or of every row when asked to.
   void check_whole_store(retained_resource_store& s, bool everything = false) {
     changed_ = false;
     everything = everything || full_;
@@ -688,20 +701,18 @@ class driver {
       const owner_fragment& o = owners_[row];
       expect(s.find_owner_binding(o.id) == row && s.owner_generation(row) == static_cast<std::uint32_t>(o.generation),
              "owner " + o.id);
-      const bool look_up = everything || touched_[static_cast<std::size_t>(row)];
       for (const render_command_record& m : o.commands) {
         const std::int32_t image = s.command_image_row(at);
         const std::array<text, 5> named{id_at(all.paints, s.command_paint_row(at)), id_at(all.images, image),
                                         id_at(all.glyphs, s.command_glyph_row(at)),
                                         id_at(all.clips, s.command_clip_row(at)),
                                         id_at(all.transforms, s.command_transform_row(at))};
-        expect((!look_up || (s.find_command_row(m) == at && s.find_command_owner(m) == row)) &&
-                   named == references(m) && (image < 0 || all.images[image].generation == m.imageGeneration),
+        expect(find_command(m) == std::pair{at, row} && named == references(m) &&
+                   (image < 0 || all.images[image].generation == m.imageGeneration),
                "a stored command is not found, or a resolved row names another resource");
         ++at;
       }
     }
-    touched_.assign(owners_.size(), false);
   }
 
   choices& c_;
@@ -714,7 +725,6 @@ class driver {
   bool changed_ = true;                         // the model changed since the last whole check
   std::vector<owner_fragment> owners_;          // the fragments last applied, in binding order
   std::vector<std::vector<text>> owner_texts_;  // the canonical texts of their commands, "" until needed
-  std::vector<bool> touched_;                   // owners applied to since the last whole check
   kind_counts checked_rows_{};                  // rows a lean driver's whole checks have read
   kind_texts rows_;                             // the canonical texts of the resources applied, in row order
   // The figures the applied results add up to: revision, validations, explicit and payload comparisons, admissions.

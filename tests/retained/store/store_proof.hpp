@@ -5,8 +5,9 @@
 // store must show what a twin shows that is made by direct bindings alone from
 // what was applied, and every admission must answer what the twin answers, so
 // prepared commits, batches and updates must leave exactly what direct binds
-// leave. Shared by the seeded random test and the fuzz target, which differ
-// only in where their choices come from.
+// leave. Shared by the seeded random test and the fuzz target, which differ in
+// where their choices come from and in how much they read back after a step
+// (see `checking`).
 #pragma once
 
 #include <algorithm>
@@ -117,15 +118,16 @@ inline std::pair<owner_fragment, resource_delta> make_inputs(choices& c, const t
   return {std::move(f), std::move(d)};
 }
 
-// Canonical texts of a delta's resources, kind by kind.
+// Canonical texts of a delta's resources, kind by kind, from the given position of each kind on.
 using kind_texts = std::array<std::vector<text>, 5>;
-inline kind_texts texts_of(const resource_delta& d) {
+using kind_counts = std::array<std::size_t, 5>;
+inline kind_texts texts_of(const resource_delta& d, const kind_counts& from = {}) {
   kind_texts t;
-  for (const auto& r : d.paints) t[0].push_back(paint_record_text(r));
-  for (const auto& r : d.images) t[1].push_back(image_record_text(r));
-  for (const auto& r : d.glyphs) t[2].push_back(glyph_record_text(r));
-  for (const auto& r : d.clips) t[3].push_back(clip_record_text(r));
-  for (const auto& r : d.transforms) t[4].push_back(transform_record_text(r));
+  const auto add = [&](std::size_t k, const auto& rows, auto text_of) {
+    for (std::size_t r = from[k]; r < rows.size(); ++r) t[k].push_back(text_of(rows[r]));
+  };
+  add(0, d.paints, paint_record_text), add(1, d.images, image_record_text), add(2, d.glyphs, glyph_record_text);
+  add(3, d.clips, clip_record_text), add(4, d.transforms, transform_record_text);
   return t;
 }
 
@@ -136,16 +138,21 @@ inline std::pair<std::vector<text>, kind_texts> input_texts(const owner_fragment
   return {t, texts_of(d)};
 }
 
-// Every stored resource, read back row by row, as a delta.
-inline resource_delta stored(retained_resource_store& s) {
+// Every stored resource, read back row by row, as a delta; or those from the given rows on.
+inline resource_delta stored(retained_resource_store& s, const kind_counts& from = {}) {
   resource_delta d{s.surface_name(), {}, {}, {}, {}, {}};
-  for (std::int32_t r = 0; r < static_cast<std::int32_t>(s.paint_count()); ++r) d.paints.push_back(s.read_paint_row(r));
-  for (std::int32_t r = 0; r < static_cast<std::int32_t>(s.image_count()); ++r) d.images.push_back(s.read_image_row(r));
-  for (std::int32_t r = 0; r < static_cast<std::int32_t>(s.glyph_count()); ++r) d.glyphs.push_back(s.read_glyph_row(r));
-  for (std::int32_t r = 0; r < static_cast<std::int32_t>(s.clip_count()); ++r) d.clips.push_back(s.read_clip_row(r));
-  for (std::int32_t r = 0; r < static_cast<std::int32_t>(s.transform_count()); ++r)
-    d.transforms.push_back(s.read_transform_row(r));
+  const auto read = [&](std::size_t k, std::uint32_t count, auto& to, auto row) {
+    for (auto r = static_cast<std::int32_t>(from[k]); r < static_cast<std::int32_t>(count); ++r) to.push_back(row(r));
+  };
+  read(0, s.paint_count(), d.paints, [&](std::int32_t r) { return s.read_paint_row(r); });
+  read(1, s.image_count(), d.images, [&](std::int32_t r) { return s.read_image_row(r); });
+  read(2, s.glyph_count(), d.glyphs, [&](std::int32_t r) { return s.read_glyph_row(r); });
+  read(3, s.clip_count(), d.clips, [&](std::int32_t r) { return s.read_clip_row(r); });
+  read(4, s.transform_count(), d.transforms, [&](std::int32_t r) { return s.read_transform_row(r); });
   return d;
+}
+inline kind_counts counts_of(retained_resource_store& s) {
+  return {s.paint_count(), s.image_count(), s.glyph_count(), s.clip_count(), s.transform_count()};
 }
 
 // A store whose index puts and command rewrites throw once armed and counted
@@ -161,6 +168,10 @@ struct fallible_store : retained_resource_store {
                        std::int32_t c, std::int32_t t) override {
     if (countdown >= 0 && countdown-- == 0) throw injected_fault{};
     retained_resource_store::set_command_row(row, m, p, i, g, c, t);
+  }
+  std::int32_t found_row = -2;  // what the last command lookup answered
+  std::int32_t find_command_row(const render_command_record& m) override {
+    return found_row = retained_resource_store::find_command_row(m);
   }
 };
 
@@ -187,11 +198,60 @@ inline observed look(retained_resource_store& s) {
   return o;
 }
 
+// What look shows, but the rows' canonical texts: the figures (by their
+// operations, not the diagnostics line), the counts of every kind, the command
+// rows' links and the owners' generations. Cheap enough for every step.
+inline observed glance(retained_resource_store& s) {
+  observed o;
+  const auto put = [](text& to, std::int64_t v) { to.append(reinterpret_cast<const char*>(&v), sizeof v); };
+  const std::int32_t commands = static_cast<std::int32_t>(s.command_total()),
+                     owners = static_cast<std::int32_t>(s.owner_count());
+  for (std::uint32_t v : {s.current_revision(), s.validation_total(), s.explicit_comparison_total(),
+                          s.payload_comparison_total(), s.admission_total(), s.index_probe_total()})
+    put(o.figures, v);  // the numbers as raw bytes
+  o.content = s.state_name() + "|" + s.surface_name() + "|";
+  o.content.reserve(o.content.size() +
+                    sizeof(std::int64_t) * (10 + 6 * (static_cast<std::size_t>(commands) + 2) + owners));
+  for (std::uint32_t v :
+       {s.entry_count(), s.paint_count(), s.image_count(), s.glyph_count(), s.clip_count(), s.transform_count(),
+        s.owner_count(), s.command_total(), s.payload_total(), s.index_node_count()})
+    put(o.content, v);
+  for (std::int32_t r = -1; r <= commands; ++r) {
+    for (std::int32_t v : {s.command_owner(r), s.command_paint_row(r), s.command_image_row(r), s.command_glyph_row(r),
+                           s.command_clip_row(r), s.command_transform_row(r)})
+      put(o.content, v);
+  }
+  for (std::int32_t r = 0; r < owners; ++r) put(o.content, s.owner_generation(r));
+  return o;
+}
+
+// How much a driver reads back, and how it keeps its twin. `full`: the whole
+// store after every change, and look around every call that must change
+// nothing; the twin made again after every change. `lean` (the fuzz target,
+// where runs per second are coverage):
+// - around every call that must change nothing, and after every step, the
+//   glance, which must stay what the last whole check saw;
+// - after every change, the whole store against the model, but of the rows'
+//   texts only those of the rows appended since the last check: nothing
+//   rewrites a stored row, so a row that any step changed stays changed until
+//   the check of every row, which comes before the store is closed or replaced
+//   and at the end of the run (finish);
+// - the twin made only when an answer needs it, and then compared with the
+//   store's glance (the model check shows the rest of what look would); after
+//   a binding it is given the new owner rather than made again, still by direct
+//   bindings alone; a batch's last item is preflighted on it, not applied.
+enum class checking { full, lean };
+
 class driver {
  public:
-  explicit driver(choices& c) : c_(c) {
+  explicit driver(choices& c, checking depth = checking::full) : c_(c), full_(depth == checking::full) {
     reset("main");
     check_whole_store(*store_);
+  }
+
+  // The check of everything that a lean driver leaves to the end of a run.
+  void finish() {
+    if (!full_) check_whole_store(*store_, true);
   }
 
   // One operation with its checks, then the invariants of the whole store.
@@ -231,39 +291,50 @@ class driver {
 
   // Counted by operation and message, with the figures left out.
   void note(const text& message) {
+    if (!full_) return;  // nobody reads them
     text key = op_.substr(0, op_.find(' ')) + ": " + message;
     for (char& ch : key) ch = ch >= '0' && ch <= '9' ? '#' : ch;
     ++outcomes_[key];
   }
 
   void reset(const text& surface) {
+    if (store_ && !full_) check_whole_store(*store_, true);
     store_ = std::make_unique<fallible_store>(surface);
     ++store_id_;
     // Sometimes a prepared object of the old store stays, to be committed on the new one.
     if (!prepared_.empty()) prepared_.erase(prepared_.begin(), prepared_.end() - c_.one_in(4));
-    owners_.clear(), rows_ = {}, figures_ = {}, twin_.reset();
+    forget_owners(), rows_ = {}, figures_ = {}, changed_ = true;
+    // A lean driver keeps a twin that nothing was applied to, which is a new store of that surface.
+    if (full_ || !twin_ || twin_->current_revision() != 0 || twin_->surface_name() != surface) twin_.reset();
     op_ = "new store '" + surface.substr(0, 8) + "'";
   }
 
   void close() {
     op_ = "close";
+    if (!full_) check_whole_store(*store_, true);
     figures_[0] += store_->state_name() != "closed";
     expect(store_->close_store() && store_->state_name() == "closed", "closing");
-    owners_.clear(), rows_ = {}, twin_.reset();
+    forget_owners(), rows_ = {}, twin_.reset(), changed_ = true;
   }
+
+  void forget_owners() { owners_.clear(), owner_texts_.clear(), checked_rows_ = {}; }
 
   // The twin: a new store given the owners in row order by direct bindings, the
   // first with every stored resource in row order, which gives the same rows.
-  // Made again after every change of the model.
+  // Made again after every change of the model (a lean driver binds the owners
+  // it lacks, the first with the rows it lacks).
   retained_resource_store& twin() {
-    if (twin_) return *twin_;
-    twin_ = std::make_unique<retained_resource_store>(store_->surface_name());
-    resource_delta resources = stored(*store_);
-    for (const owner_fragment& o : owners_) {
+    if (twin_ && twin_owners_ == owners_.size()) return *twin_;
+    if (!twin_) twin_ = std::make_unique<retained_resource_store>(store_->surface_name()), twin_owners_ = 0;
+    resource_delta resources = stored(*store_, counts_of(*twin_));
+    for (; twin_owners_ < owners_.size(); ++twin_owners_) {
+      const owner_fragment& o = owners_[twin_owners_];
       expect(twin_->bind_owner(o, resources, twin_->current_revision()).ok, "the twin refuses a binding");
       resources = {store_->surface_name(), {}, {}, {}, {}, {}};
     }
     if (store_->state_name() == "closed") twin_->close_store();
+    if (!full_)
+      expect(glance(*twin_).content == glance(*store_).content, "the store shows other content than its twin");
     return *twin_;
   }
 
@@ -310,7 +381,7 @@ class driver {
   // answers nothing), changes nothing.
   template <class Call>
   std::optional<operation_result> attempt(fallible_store& target, Call call, std::uint32_t armed_one_in) {
-    const observed was = look(target);
+    const observed was = full_ ? look(target) : glance(target);
     target.countdown = c_.one_in(armed_one_in) ? c_.upto(8) : -1;
     std::optional<operation_result> r;
     try {
@@ -323,7 +394,8 @@ class driver {
       note("an apply cut short");
     }
     target.countdown = -1;
-    expect((r && r->ok) || look(target) == was, "a refusal or an apply cut short changed the store");
+    expect((r && r->ok) || (full_ ? look(target) : glance(target)) == was,
+           "a refusal or an apply cut short changed the store");
     return r;
   }
 
@@ -334,11 +406,15 @@ class driver {
                const std::vector<resource_delta>& deltas, std::uint8_t kind) {
     expect(r.ok && r.message == "ok" && r.revision == figures_[0] + 1, "an applied result");
     operation_result counted{true, 0, 0, 0, 0, "ok"};
-    twin_.reset();
+    if (full_ || kind != ADMISSION_BIND) twin_.reset();  // a binding only adds owners, which the twin can bind
+    changed_ = true;
     for (std::size_t i = 0; i < fragments.size(); ++i) {
       owner_fragment* o = bound(fragments[i].id);
       expect(o ? kind == ADMISSION_UPDATE && o->generation < fragments[i].generation : kind == ADMISSION_BIND,
              "an admission applied that should not");
+      const std::size_t row = o ? static_cast<std::size_t>(o - owners_.data()) : owners_.size();
+      if (!o) owner_texts_.emplace_back();
+      owner_texts_[row].assign(fragments[i].commands.size(), text());  // made when a probe needs them
       (o ? *o : owners_.emplace_back()) = fragments[i];
       const kind_texts brought = texts_of(deltas[i]);
       for (std::size_t k = 0; k < 5; ++k) {
@@ -399,7 +475,7 @@ class driver {
     };
     expect(batch ? answers(*e.batch) && e.batch->item_count() == items : answers(*e.one) && e.one->is_bind() == e.kind,
            "prepared otherwise than the twin answers: '" + want.message + "'");
-    expect(look(*store_) == before_, "preparing changed the store");
+    expect(full_ ? look(*store_) == before_ : glance(*store_) == before_, "preparing changed the store");
     prepared_.push_back(std::move(e));
     if (prepared_.size() > 8) prepared_.erase(prepared_.begin());
     if (c_.one_in(3)) commit(prepared_.back());  // at once, while it is fresh
@@ -422,17 +498,23 @@ class driver {
         if (first.empty() && !seen.insert(" " + std::to_string(m.sequence)).second)
           first = prefix + "duplicates command sequence " + std::to_string(m.sequence);
     }
-    retained_resource_store& copy = twin();
     operation_result sums{first.empty(), 0, 0, 0, 0, first.empty() ? "ok" : first};
+    if (!full_ && !sums.ok) return sums;  // decided without the twin
+    retained_resource_store& copy = twin();
+    bool took = false;  // the twin took an item
     for (std::size_t i = 0; sums.ok && i < e.fragments.size(); ++i) {
-      const operation_result r = run_direct(copy, e.kind, e.fragments[i], e.deltas[i], copy.current_revision(), !batch);
+      // A lean driver preflights a batch's last item too, so that the twin stays as it is when it can.
+      const bool preflight = !batch || (!full_ && i + 1 == e.fragments.size());
+      const operation_result r =
+          run_direct(copy, e.kind, e.fragments[i], e.deltas[i], copy.current_revision(), preflight);
+      took = took || (r.ok && !preflight);
       if (!r.ok)
         sums = {false, 0, 0, 0, 0, batch ? prefix + "item " + std::to_string(i) + ": " + r.message : r.message};
       items += r.ok;
       sums.validations += r.validations, sums.explicitComparisons += r.explicitComparisons;
       sums.payloadComparisons += r.payloadComparisons;
     }
-    if (batch) twin_.reset();  // it took the items
+    if (batch && (full_ || took)) twin_.reset();  // it took the items
     return sums;
   }
 
@@ -447,9 +529,12 @@ class driver {
     if (change == 1) deltas.back().surface = "elsewhere";  // which a commit does not compare
     if (change == 2) std::reverse(fragments.begin(), fragments.end()), std::reverse(deltas.begin(), deltas.end());
     if (change == 3 && e.batch) fragments.pop_back(), deltas.pop_back();
-    bool same = fragments.size() == e.fragments.size() && deltas.size() == fragments.size();
-    for (std::size_t i = 0; same && i < fragments.size(); ++i)
-      same = input_texts(fragments[i], deltas[i]) == input_texts(e.fragments[i], e.deltas[i]);
+    const auto same = [&] {
+      bool equal = fragments.size() == e.fragments.size() && deltas.size() == fragments.size();
+      for (std::size_t i = 0; equal && i < fragments.size(); ++i)
+        equal = input_texts(fragments[i], deltas[i]) == input_texts(e.fragments[i], e.deltas[i]);
+      return equal;
+    };
     const std::uint8_t kind = c_.one_in(8) ? !e.kind : e.kind;
     fallible_store& target = c_.one_in(8) ? elsewhere_ : *store_;
     const std::uint32_t probes = target.index_probe_total();
@@ -468,14 +553,16 @@ class driver {
     if (!r) return;
     const text prefix =
         e.batch ? "retained resource prepared candidate batch " : "retained resource prepared admission ";
-    const std::pair<bool, text> checks[] = {
+    std::pair<bool, text> checks[] = {
         {&target != store_.get() || e.store_id != store_id_, prefix + "belongs to another store"},
         {was_consumed, prefix + "was already consumed"},
         {!e.batch && kind != e.kind, prefix + "kind does not match commit"},
         {!e.answer.ok, e.answer.message},
         {e.rev != figures_[0], prefix + "is stale: expected " + decimal(e.rev) + ", current " + decimal(figures_[0])},
-        {!same, prefix + (e.batch ? "inputs were changed or reordered" : "inputs were changed")},
+        {false, prefix + (e.batch ? "inputs were changed or reordered" : "inputs were changed")},
         {true, "ok"}};
+    // The inputs' texts are compared only when no earlier check decides.
+    checks[5].first = std::none_of(checks, checks + 5, [](auto& c) { return c.first; }) && !same();
     const text expected = std::find_if(std::begin(checks), std::end(checks), [](auto& c) { return c.first; })->second;
     expect(r->message == expected, "commit answered '" + r->message + "', expected '" + expected + "'");
     if (!r->ok) return;
@@ -523,25 +610,56 @@ class driver {
   // and the lookups change nothing.
   void check_store() {
     retained_resource_store& s = *store_;
-    if (!twin_) check_whole_store(s);
+    if (full_ ? !twin_ : changed_) check_whole_store(s);
     const text owner = c_.pick(OWNERS);
     const render_command_record probe = make_command(c_, owner, c_.upto(40));
+    text probe_text;  // made when a command has the probe's sequence, which its text holds
     std::int32_t at = 0, probe_row = -1, probe_owner = -1;
     for (std::int32_t row = 0; row < static_cast<std::int32_t>(owners_.size()); ++row) {
-      for (const render_command_record& m : owners_[row].commands) {
-        if (command_record_text(m) == command_record_text(probe)) probe_row = at, probe_owner = row;
-        ++at;
+      const auto r = static_cast<std::size_t>(row);
+      for (std::size_t j = 0; j < owners_[r].commands.size(); ++j, ++at) {
+        if (owners_[r].commands[j].sequence != probe.sequence) continue;
+        if (probe_text.empty()) probe_text = command_record_text(probe);
+        text& known = owner_texts_[r][j];
+        if (known.empty()) known = command_record_text(owners_[r].commands[j]);
+        if (known == probe_text) probe_row = at, probe_owner = row;
       }
     }
-    expect(s.find_command_row(probe) == probe_row && s.find_command_owner(probe) == probe_owner, "a command lookup");
-    expect(figures_of(s) == before_.figures, "a lookup changed the store");
+    expect(find_command(probe) == std::pair{probe_row, probe_owner}, "a command lookup");
+    // The lookups, and a lean step that changed nothing, leave what the last whole check saw.
+    expect(full_ ? figures_of(s) == before_.figures : glance(s) == before_, "a lookup changed the store");
   }
 
-  void check_whole_store(retained_resource_store& s) {
-    before_ = look(s);
-    expect(look(twin()).content == before_.content, "the store shows other content than its twin");
+  // The row and the owner the store finds for a command. A lean driver takes
+  // the row from the lookup the owner's lookup makes, when it makes one.
+  std::pair<std::int32_t, std::int32_t> find_command(const render_command_record& m) {
+    fallible_store& s = *store_;
+    if (full_) return {s.find_command_row(m), s.find_command_owner(m)};
+    s.found_row = -2;
+    const std::int32_t owner = s.find_command_owner(m);
+    return {s.found_row != -2 ? s.found_row : s.find_command_row(m), owner};
+  }
+
+  // A lean driver reads the texts of the rows appended since its last check, or of every row when asked to.
+  void check_whole_store(retained_resource_store& s, bool everything = false) {
+    changed_ = false;
+    everything = everything || full_;
+    if (full_) {
+      before_ = look(s);
+      expect(look(twin()).content == before_.content, "the store shows other content than its twin");
+    } else {
+      before_ = glance(s);
+    }
     const resource_delta all = stored(s);
-    expect(texts_of(all) == rows_, "the stored rows differ from the resources applied");
+    const kind_counts from = everything ? kind_counts{} : checked_rows_;
+    const kind_texts texts = texts_of(all, from);
+    bool rows_hold = true;
+    for (std::size_t k = 0; k < 5; ++k) {
+      rows_hold = rows_hold && rows_[k].size() == from[k] + texts[k].size() &&
+                  std::equal(texts[k].begin(), texts[k].end(), rows_[k].begin() + static_cast<std::ptrdiff_t>(from[k]));
+      checked_rows_[k] = rows_[k].size();
+    }
+    expect(rows_hold, "the stored rows differ from the resources applied");
     std::uint32_t payload = 0, commands = 0;
     std::set<text> images;  // each id has an "image-latest" key
     for (const auto& i : all.images) payload += static_cast<std::uint32_t>(i.sizeBytes), images.insert(i.id);
@@ -589,7 +707,7 @@ class driver {
                                         id_at(all.glyphs, s.command_glyph_row(at)),
                                         id_at(all.clips, s.command_clip_row(at)),
                                         id_at(all.transforms, s.command_transform_row(at))};
-        expect(s.find_command_row(m) == at && s.find_command_owner(m) == row && named == references(m) &&
+        expect(find_command(m) == std::pair{at, row} && named == references(m) &&
                    (image < 0 || all.images[image].generation == m.imageGeneration),
                "a stored command is not found, or a resolved row names another resource");
         ++at;
@@ -600,14 +718,19 @@ class driver {
   choices& c_;
   std::unique_ptr<fallible_store> store_;
   std::unique_ptr<retained_resource_store> twin_;
+  std::size_t twin_owners_ = 0;       // the owners bound in the twin
   fallible_store elsewhere_{"main"};  // another store, where every commit is refused
   std::uint32_t store_id_ = 0;
-  std::vector<owner_fragment> owners_;  // the fragments last applied, in binding order
-  kind_texts rows_;                     // the canonical texts of the resources applied, in row order
+  const bool full_;
+  bool changed_ = true;                         // the model changed since the last whole check
+  std::vector<owner_fragment> owners_;          // the fragments last applied, in binding order
+  std::vector<std::vector<text>> owner_texts_;  // the canonical texts of their commands, "" until needed
+  kind_counts checked_rows_{};                  // rows a lean driver's whole checks have read
+  kind_texts rows_;                             // the canonical texts of the resources applied, in row order
   // The figures the applied results add up to: revision, validations, explicit and payload comparisons, admissions.
   std::array<std::uint32_t, 5> figures_{};
   std::vector<prepared_entry> prepared_;
-  observed before_;
+  observed before_;  // what the last whole check saw (in a lean driver, the glance)
   text op_;
   std::uint64_t steps_ = 0;
   std::map<text, std::uint64_t> outcomes_;

@@ -100,4 +100,17 @@ void apply_frame_input(notebook_fields& fields, notebook_store& store, const fra
   }
 }
 
+frame_click take_frame_click(frame_loop_state& state, const left_button_frame& seen) {
+  // A press and release inside one frame never shows in the poll, but the
+  // window stamps every left press. The poll may also lag behind the messages
+  // (a cached "up" for some milliseconds after a press), so a press seen
+  // through its message counts as down for as long as the messages say the
+  // button is held, or the poll would click again for it once it catches up.
+  const bool new_press = seen.press_sequence != state.seen_press;
+  state.seen_press = seen.press_sequence;
+  const frame_click result{(seen.polled_down && !state.button_was_down) || new_press, new_press};
+  state.button_was_down = seen.polled_down || new_press || seen.held_by_messages;
+  return result;
+}
+
 }  // namespace orvi

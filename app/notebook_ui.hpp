@@ -92,4 +92,28 @@ struct frame_input {
 // One frame's focus change, editing, button actions and row click, in that order.
 void apply_frame_input(notebook_fields& fields, notebook_store& store, const frame_input& input);
 
+// What the frame loop knows of the left button between frames.
+struct frame_loop_state {
+  bool button_was_down = false;
+  std::uint64_t seen_press = 0;  // the window's last left-press sequence already acted on
+};
+
+// The left button as one frame sees it: the system's poll, the window's last
+// left-press sequence, and whether the window's latest mouse message had the
+// button held.
+struct left_button_frame {
+  bool polled_down = false;
+  std::uint64_t press_sequence = 0;
+  bool held_by_messages = false;
+};
+
+// Whether this frame clicks, and whether the click is the press the window
+// stamped (which then gives its position). One press is one click, however
+// long it is held and whichever of the poll and the messages sees it first.
+struct frame_click {
+  bool click = false;
+  bool stamped = false;
+};
+frame_click take_frame_click(frame_loop_state& state, const left_button_frame& seen);
+
 }  // namespace orvi

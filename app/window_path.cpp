@@ -207,18 +207,15 @@ void open_canvas_window() {
 bool run_notebook_frame(notebook_store& store, notebook_fields& fields, const text& directory,
                         frame_loop_state& state) {
   const bool down = mouse_button_down("LEFT");
-  // A press and release inside one frame never shows in the poll, but the
-  // window stamps every left press. Pumping right after the poll stamps the
-  // press the poll saw in this frame, so one press never clicks twice. Other
-  // buttons, touch and pen are no click.
+  // Pumping right after the poll stamps the press the poll saw in this frame,
+  // so one press never clicks twice. Other buttons, touch and pen are no click.
   pump_window_messages();
-  const std::uint64_t press = last_left_press_sequence();
-  const bool new_press = press != state.seen_press;
-  state.seen_press = press;
-  frame_input input;
-  input.click = (down && !state.button_was_down) || new_press;
   const canvas_window* main = open_main_window();
-  if (new_press && main) {
+  const bool held = main && main->pointer.kind == 1 && (main->pointer.buttons & MK_LBUTTON) != 0;
+  const frame_click click = take_frame_click(state, {down, last_left_press_sequence(), held});
+  frame_input input;
+  input.click = click.click;
+  if (click.stamped && main) {
     // The press acts where it happened, even if the pointer has moved on.
     input.mouse_x = static_cast<std::int32_t>(main->last_left_press.client_x);
     input.mouse_y = static_cast<std::int32_t>(main->last_left_press.client_y);
@@ -234,9 +231,6 @@ bool run_notebook_frame(notebook_store& store, notebook_fields& fields, const te
   begin_frame(BACKGROUND.r, BACKGROUND.g, BACKGROUND.b);
   draw_notebook(store, fields, directory);
   end_frame();
-  // A press seen only through its message counts as down, or the poll would
-  // click again for it next frame.
-  state.button_was_down = down || new_press;
   return !key_pressed_by_name("ESCAPE");
 }
 

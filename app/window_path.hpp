@@ -11,11 +11,6 @@ inline constexpr char NOTEBOOK_TITLE[] = "Quillory / Orvi + CordvexDB";
 // "window.canvas" with the failing step's message, after undoing that step.
 void open_canvas_window();
 
-struct frame_loop_state {
-  bool button_was_down = false;
-  std::uint64_t seen_press = 0;  // the window's last left-press sequence already acted on
-};
-
 // One frame's input, actions and drawing, without the pacing sleep. False
 // when ESCAPE ends the loop.
 bool run_notebook_frame(notebook_store& store, notebook_fields& fields, const text& directory, frame_loop_state& state);

@@ -93,4 +93,29 @@ TEST(NotebookFrame, StylesAndButtonColours) {
             std::make_tuple(rgb(PRIMARY), rgb(PRIMARY_HOVER), rgb(SECONDARY), rgb(SECONDARY_HOVER)));
 }
 
+// One press is one click, whichever of the system's poll and the window's
+// messages sees it first, and however long the poll lags behind the messages.
+TEST(NotebookFrame, OnePressIsOneClick) {
+  // Frames of (polled down, press sequence, held by messages), then the clicks
+  // as "c" (from the poll) or "s" (the stamped press) or "-".
+  const std::pair<std::vector<left_button_frame>, std::string> cases[] = {
+      {{{true, 0, true}, {true, 0, true}, {false, 0, false}}, "c--"},  // seen by the poll alone
+      {{{true, 1, true}, {true, 1, true}, {false, 1, false}}, "s--"},  // by both at once
+      {{{false, 1, false}, {false, 1, false}}, "s-"},                  // pressed and released inside a frame
+      {{{false, 1, true}, {false, 1, true}, {true, 1, true}, {false, 1, false}}, "s---"},  // the poll lags
+      {{{false, 1, true}, {true, 1, true}, {false, 1, false}, {false, 2, false}}, "s--s"},
+      // A later press that the poll alone sees still clicks.
+      {{{false, 1, false}, {true, 1, false}, {false, 1, false}, {true, 1, false}}, "s--c"},
+  };
+  for (const auto& [frames, clicks] : cases) {
+    frame_loop_state state;
+    std::string seen;
+    for (const left_button_frame& f : frames) {
+      const frame_click c = take_frame_click(state, f);
+      seen += !c.click ? '-' : c.stamped ? 's' : 'c';
+    }
+    EXPECT_EQ(seen, clicks);
+  }
+}
+
 }  // namespace orvi

@@ -30,17 +30,22 @@ std::uint64_t parse_index(std::string_view digits) {
   return n;
 }
 
-}  // namespace
-
-std::string format_placeholders(std::string_view templ, const std::vector<std::string>& args) {
+// The text is sized once for the template and every argument, so filling it
+// allocates once (an index used twice may grow it); the runs between braces
+// are copied whole.
+template <class Arg>
+std::string fill_template(std::string_view templ, const Arg* args, std::size_t count) {
+  std::size_t size = templ.size();
+  for (std::size_t a = 0; a < count; ++a) size += args[a].size();
   std::string out;
-  out.reserve(templ.size());
+  out.reserve(size);
   std::size_t i = 0;
   while (i < templ.size()) {
-    if (templ[i] != '{') {
-      out.push_back(templ[i++]);
-      continue;
-    }
+    std::size_t open = i;
+    while (open < templ.size() && templ[open] != '{') ++open;
+    out.append(templ.substr(i, open - i));
+    i = open;
+    if (i == templ.size()) break;
     const std::size_t close = templ.find('}', i + 1);
     if (close == std::string_view::npos) {
       out.push_back(templ[i++]);
@@ -52,14 +57,24 @@ std::string format_placeholders(std::string_view templ, const std::vector<std::s
       continue;
     }
     const std::uint64_t n = parse_index(inner);
-    if (n < args.size()) {
-      out += args[static_cast<std::size_t>(n)];
+    if (n < count) {
+      out.append(args[static_cast<std::size_t>(n)]);
     } else {
       out.append(templ.substr(i, close - i + 1));
     }
     i = close + 1;
   }
   return out;
+}
+
+}  // namespace
+
+std::string format_placeholders(std::string_view templ, const std::vector<std::string>& args) {
+  return fill_template(templ, args.data(), args.size());
+}
+
+std::string format_placeholders(std::string_view templ, std::initializer_list<std::string_view> args) {
+  return fill_template(templ, args.begin(), args.size());
 }
 
 }  // namespace orvi

@@ -90,7 +90,7 @@ text validate_bounded_rect(std::int32_t x, std::int32_t y, std::int32_t width, s
       within(width, 0, BOUNDED_COORDINATE) && within(height, 0, BOUNDED_COORDINATE)) {
     return text();
   }
-  return format_placeholders("{0} exceeds bounded retained geometry", {text(label)});
+  return format_placeholders("{0} exceeds bounded retained geometry", {label});
 }
 
 text validate_owner_fragment(const owner_fragment& f) {

@@ -59,7 +59,7 @@ text fragment_record_text(const owner_fragment& f) {
 text command_record_text(const render_command_record& c) {
   const auto& av = c.attributeValues;
   const auto& ex = c.extraTexts;
-  const text head = format_placeholders(
+  text head = format_placeholders(
       "command-v1|{0}|{1}|{2}|{3}|{4}|{5}|{6}|{7}|{8}|{9}|{10}|{11}|{12}|{13}|{14}|{15}|{16}|{17}|{18}|{19}",
       {num(c.sequence),
        str(c.owner),
@@ -83,7 +83,7 @@ text command_record_text(const render_command_record& c) {
        str(ex.extraText6)});
   std::vector<text> whole;
   whole.reserve(24);
-  whole.push_back(head);
+  whole.push_back(std::move(head));
   for (std::int32_t g : c.geometry) whole.push_back(num(g));
   whole.push_back(bool_to_text(c.geometryFlag));
   whole.push_back("end");

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <utility>
 
 using namespace orvi;
 
@@ -27,8 +28,19 @@ TEST(Format, Placeholders) {
       {"{0}{1}", {"{1}", "x"}, "{1}x"},  // arguments are not scanned again
       {std::string("a\0{0}", 5), {std::string("\0b", 2)}, std::string("a\0\0b", 4)},
   };
-  for (const auto& [templ, arguments, expected] : cases)
+  // Arguments given in place fill the same as a vector of them.
+  const auto in_place = [](const std::string& templ, const args& a) {
+    const auto fill = [&]<std::size_t... I>(std::index_sequence<I...>) {
+      return format_placeholders(templ, {std::string_view(a[I])...});
+    };
+    if (a.size() == 1) return fill(std::make_index_sequence<1>());
+    if (a.size() == 2) return fill(std::make_index_sequence<2>());
+    return fill(std::make_index_sequence<13>());
+  };
+  for (const auto& [templ, arguments, expected] : cases) {
     EXPECT_EQ(format_placeholders(templ, arguments), expected) << ::testing::PrintToString(templ);
+    EXPECT_EQ(in_place(templ, arguments), expected) << ::testing::PrintToString(templ);
+  }
 }
 
 TEST(Format, IndexBeyond64BitsRaisesAndErrnoIsLeftAlone) {

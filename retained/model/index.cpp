@@ -22,9 +22,7 @@ constexpr std::array<std::uint8_t, 256> CODES = make_codes();
 
 }  // namespace
 
-text length_prefixed_text(std::string_view s) {
-  return format_placeholders("{0}:{1}", {std::to_string(s.size()), s});
-}
+text length_prefixed_text(std::string_view s) { return format_placeholders("{0}:{1}", {std::to_string(s.size()), s}); }
 
 text make_index_key(std::string_view kind, std::string_view id, std::int32_t number) {
   return format_placeholders("{0}:{1}:{2}:{3}:{4}", {std::to_string(kind.size()), kind, std::to_string(id.size()), id,

@@ -24,7 +24,7 @@ std::uint64_t parse_index(std::string_view digits) {
   std::uint64_t n = 0;
   for (char c : digits) {
     const auto d = static_cast<std::uint64_t>(c - '0');
-    if (n > (max - d) / 10) throw std::out_of_range("stoull");
+    if (n > max / 10 || (n == max / 10 && d > max % 10)) throw std::out_of_range("stoull");
     n = n * 10 + d;
   }
   return n;

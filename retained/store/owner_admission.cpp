@@ -183,6 +183,9 @@ preflight_result retained_resource_store::stage_owner_delta(owner_fragment fragm
   owner.first_sequence = static_cast<std::uint32_t>(commands.front().sequence);
   owner.last_sequence = static_cast<std::uint32_t>(commands.back().sequence);
   owner.commands.reserve(commands.size());
+  auto& rows = owner.resolved_rows;
+  for (auto* column : {&rows.paint, &rows.image, &rows.glyph, &rows.clip, &rows.transform})
+    column->reserve(commands.size());
   for (const render_command_record& command : commands) {
     std::int32_t paint_row = -1, image_row = -1, glyph_row = -1, clip_row = -1, transform_row = -1;
     if (!command.paintId.empty()) {

@@ -22,10 +22,12 @@ void retained_resource_store::init_retained_store(const text& surface_name) {
 }
 
 staging_state make_staging_state(std::int32_t bucket_count) {
-  staging_state staging;
-  staging.resource_keys = index_table(bucket_count);
-  staging.batch_owners = index_table(bucket_count);
-  staging.batch_sequences = index_table(bucket_count);
+  staging_state staging;  // its tables start with one bucket, which a single admission keeps
+  if (bucket_count > 1) {
+    staging.resource_keys = index_table(bucket_count);
+    staging.batch_owners = index_table(bucket_count);
+    staging.batch_sequences = index_table(bucket_count);
+  }
   return staging;
 }
 

@@ -18,6 +18,7 @@
 #include <set>
 #include <stdexcept>
 #include <tuple>
+#include <unordered_set>
 
 #include "retained/model/record_text.hpp"
 #include "retained/store/candidate_batch.hpp"
@@ -242,8 +243,21 @@ inline observed glance(retained_resource_store& s) {
 // - the twin made only when an answer needs it, and then compared with the
 //   store's glance (the model check shows the rest of what look would); after
 //   a binding it is given the new owner rather than made again, still by direct
-//   bindings alone; a batch's last item is preflighted on it, not applied.
+//   bindings alone; a batch's last item is preflighted on it, not applied;
+// - in a fuzzing process, none of these checks that an earlier run passed at
+//   the same point (see `passed_checks`).
 enum class checking { full, lean };
+
+// What a fuzzing process remembers from run to run: the checks that passed,
+// each under a key of every choice made before it. The store reached there
+// from the same choices is the same store, so such a check would pass again;
+// a run still makes every operation, under the sanitizers, but makes only the
+// checks that no earlier run with the same beginning made.
+struct passed_checks {
+  std::function<std::uint64_t()> key;  // of the choices made so far
+  std::unordered_set<std::uint64_t> keys;
+  std::uint64_t skipped = 0;  // checks not made again
+};
 
 class driver {
  public:
@@ -251,6 +265,10 @@ class driver {
     reset("main");
     check_whole_store(*store_);
   }
+
+  // Lets a lean driver skip the checks of its whole store and of its answers
+  // that an earlier run passed at the same point.
+  void remember(passed_checks* passed) { passed_ = full_ ? nullptr : passed; }
 
   // The check of everything that a lean driver leaves to the end of a run.
   void finish() {
@@ -273,6 +291,8 @@ class driver {
   }
 
   std::uint64_t steps() const { return steps_; }
+  // Everything the store shows now.
+  observed shows() { return look(*store_); }
   // How often each message came back: shows what the sequences reach.
   const std::map<text, std::uint64_t>& outcomes() const { return outcomes_; }
 
@@ -290,6 +310,19 @@ class driver {
 
   void expect(bool holds, const text& what) {
     if (!holds) throw proof_failure("step " + std::to_string(steps_) + " (" + op_ + "): " + what);
+  }
+
+  // A check point: where a run is, by its choices so far, and which check it makes there.
+  std::uint64_t point(std::uint64_t check) const {
+    return passed_ ? passed_->key() ^ (check * 0x9E3779B97F4A7C15u) : 0;
+  }
+  bool passed_before(std::uint64_t at) {
+    const bool seen = passed_ && passed_->keys.count(at) != 0;
+    if (seen) ++passed_->skipped;
+    return seen;
+  }
+  void passed(std::uint64_t at) {
+    if (passed_) passed_->keys.insert(at);
   }
 
   // Counted by operation and message, with the figures left out.
@@ -389,8 +422,10 @@ class driver {
   // answers nothing), changes nothing.
   template <class Call>
   std::optional<operation_result> attempt(fallible_store& target, Call call, std::uint32_t armed_one_in) {
-    const observed was = full_ ? look(target) : glance(target);
     target.countdown = c_.one_in(armed_one_in) ? c_.upto(8) : -1;
+    const std::uint64_t at = point(3);
+    const bool seen = passed_before(at);
+    const observed was = seen ? observed{} : full_ ? look(target) : glance(target);
     std::optional<operation_result> r;
     try {
       r = call();
@@ -402,8 +437,9 @@ class driver {
       note("an apply cut short");
     }
     target.countdown = -1;
-    expect((r && r->ok) || (full_ ? look(target) : glance(target)) == was,
+    expect(seen || (r && r->ok) || (full_ ? look(target) : glance(target)) == was,
            "a refusal or an apply cut short changed the store");
+    passed(at);
     return r;
   }
 
@@ -461,13 +497,19 @@ class driver {
     const std::uint32_t rev = e.rev = expected_revision();
     const text names[] = {e.kind ? "bind " : "update ", "prepare ", "prepare-batch "};
     op_ = names[mode] + e.fragments[0].id;
+    // From here on the store's answer (unless an apply is cut short) follows
+    // from the choices made: an earlier run may have compared it with the twin's.
+    const std::uint64_t asked = point(1);
+    const bool answered = passed_before(asked);
     std::uint32_t items = 0;
-    const operation_result& want = e.answer = answer(e, rev, batch, items);
+    if (!answered) e.answer = answer(e, rev, batch, items);
+    const operation_result& want = e.answer;
     if (mode == 0) {
       const owner_fragment& f = e.fragments[0];
       const auto r = attempt(
           *store_, [&] { return run_direct(*store_, e.kind, f, e.deltas[0], rev, false); }, 6);
-      expect(!r || outcome(*r) == outcome(want), "the twin answers '" + want.message + "'");
+      expect(answered || !r || outcome(*r) == outcome(want), "the twin answers '" + want.message + "'");
+      if (r) passed(asked);
       if (r && r->ok) applied(*r, e.fragments, e.deltas, e.kind);
       return;
     }
@@ -479,12 +521,15 @@ class driver {
       note(p.message());
       const operation_result got{p.is_admitted(),         0,          p.validations(), p.explicit_comparisons(),
                                  p.payload_comparisons(), p.message()};
-      return p.revision() == rev && !p.is_consumed() && got.ok == want.ok && got.message == want.message &&
-             (!want.ok || outcome(got) == outcome(want));
+      if (answered) e.answer = got;  // which was the twin's answer
+      return answered || (p.revision() == rev && !p.is_consumed() && got.ok == want.ok && got.message == want.message &&
+                          (!want.ok || outcome(got) == outcome(want)));
     };
-    expect(batch ? answers(*e.batch) && e.batch->item_count() == items : answers(*e.one) && e.one->is_bind() == e.kind,
+    expect(batch ? answers(*e.batch) && (answered || e.batch->item_count() == items)
+                 : answers(*e.one) && e.one->is_bind() == e.kind,
            "prepared otherwise than the twin answers: '" + want.message + "'");
-    expect(full_ ? look(*store_) == before_ : glance(*store_) == before_, "preparing changed the store");
+    expect(answered || (full_ ? look(*store_) == before_ : glance(*store_) == before_), "preparing changed the store");
+    passed(asked);
     prepared_.push_back(std::move(e));
     if (prepared_.size() > 8) prepared_.erase(prepared_.begin());
     if (c_.one_in(3)) commit(prepared_.back());  // at once, while it is fresh
@@ -619,9 +664,18 @@ class driver {
   // and the lookups change nothing.
   void check_store() {
     retained_resource_store& s = *store_;
-    if (full_ ? !twin_ : changed_) check_whole_store(s);
+    if (full_ ? !twin_ : changed_) {
+      const std::uint64_t at = point(2);
+      if (passed_before(at)) {
+        before_ = glance(s), changed_ = false;  // what that check saw
+      } else {
+        check_whole_store(s), passed(at);
+      }
+    }
     const text owner = c_.pick(OWNERS);
     const render_command_record probe = make_command(c_, owner, c_.upto(40));
+    const std::uint64_t looked_up = point(4);
+    if (passed_before(looked_up)) return;
     text probe_text;  // made when a command has the probe's sequence, which its text holds
     std::int32_t at = 0, probe_row = -1, probe_owner = -1;
     for (std::int32_t row = 0; row < static_cast<std::int32_t>(owners_.size()); ++row) {
@@ -637,6 +691,7 @@ class driver {
     expect(find_command(probe) == std::pair{probe_row, probe_owner}, "a command lookup");
     // The lookups, and a lean step that changed nothing, leave what the last whole check saw.
     expect(full_ ? figures_of(s) == before_.figures : glance(s) == before_, "a lookup changed the store");
+    passed(looked_up);
   }
 
   // The row and the owner the store finds for a command. A lean driver takes
@@ -734,6 +789,7 @@ class driver {
   }
 
   choices& c_;
+  passed_checks* passed_ = nullptr;
   std::unique_ptr<fallible_store> store_;
   std::unique_ptr<retained_resource_store> twin_;
   std::size_t twin_owners_ = 0;                // the owners bound in the twin

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return choice;
   });
   if (!passed.key) passed.key = [] { return choices_key; };
-  if (passed.keys.size() > (1u << 22)) passed.keys.clear();  // a few tens of MiB at most
+  if (passed.keys.size() > (1u << 20)) passed.keys.clear();  // about 40 MiB at most
   store_proof::driver driver(choices, store_proof::checking::lean);
   driver.remember(&passed);
   try {

@@ -119,13 +119,13 @@ inline std::pair<owner_fragment, resource_delta> make_inputs(choices& c, const t
   return {std::move(f), std::move(d)};
 }
 
-// Canonical texts of a delta's resources, kind by kind, from the given position of each kind on.
+// Canonical texts of a delta's resources, kind by kind.
 using kind_texts = std::array<std::vector<text>, 5>;
 using kind_counts = std::array<std::size_t, 5>;
-inline kind_texts texts_of(const resource_delta& d, const kind_counts& from = {}) {
+inline kind_texts texts_of(const resource_delta& d) {
   kind_texts t;
   const auto add = [&](std::size_t k, const auto& rows, auto text_of) {
-    for (std::size_t r = from[k]; r < rows.size(); ++r) t[k].push_back(text_of(rows[r]));
+    for (const auto& r : rows) t[k].push_back(text_of(r));
   };
   add(0, d.paints, paint_record_text), add(1, d.images, image_record_text), add(2, d.glyphs, glyph_record_text);
   add(3, d.clips, clip_record_text), add(4, d.transforms, transform_record_text);
@@ -325,6 +325,9 @@ class driver {
     if (passed_) passed_->keys.insert(at);
   }
 
+  // What a driver compares around a call that must change nothing: look, or for a lean driver the glance.
+  observed observe(retained_resource_store& s) const { return full_ ? look(s) : glance(s); }
+
   // Counted by operation and message, with the figures left out.
   void note(const text& message) {
     if (!full_) return;  // nobody reads them
@@ -425,7 +428,7 @@ class driver {
     target.countdown = c_.one_in(armed_one_in) ? c_.upto(8) : -1;
     const std::uint64_t at = point(3);
     const bool seen = passed_before(at);
-    const observed was = seen ? observed{} : full_ ? look(target) : glance(target);
+    const observed was = seen ? observed{} : observe(target);
     std::optional<operation_result> r;
     try {
       r = call();
@@ -437,8 +440,7 @@ class driver {
       note("an apply cut short");
     }
     target.countdown = -1;
-    expect(seen || (r && r->ok) || (full_ ? look(target) : glance(target)) == was,
-           "a refusal or an apply cut short changed the store");
+    expect(seen || (r && r->ok) || observe(target) == was, "a refusal or an apply cut short changed the store");
     passed(at);
     return r;
   }
@@ -528,7 +530,7 @@ class driver {
     expect(batch ? answers(*e.batch) && (answered || e.batch->item_count() == items)
                  : answers(*e.one) && e.one->is_bind() == e.kind,
            "prepared otherwise than the twin answers: '" + want.message + "'");
-    expect(answered || (full_ ? look(*store_) == before_ : glance(*store_) == before_), "preparing changed the store");
+    expect(answered || observe(*store_) == before_, "preparing changed the store");
     passed(asked);
     prepared_.push_back(std::move(e));
     if (prepared_.size() > 8) prepared_.erase(prepared_.begin());
@@ -708,23 +710,16 @@ class driver {
   void check_whole_store(retained_resource_store& s, bool everything = false) {
     changed_ = false;
     everything = everything || full_;
-    if (full_) {
-      before_ = look(s);
-      expect(look(twin()).content == before_.content, "the store shows other content than its twin");
-    } else {
-      before_ = glance(s);
-    }
-    if (everything) {
-      read_ = stored(s);
-    } else {
-      const resource_delta more = stored(s, checked_rows_);
-      const auto add = [](auto& to, const auto& rows) { to.insert(to.end(), rows.begin(), rows.end()); };
-      add(read_.paints, more.paints), add(read_.images, more.images), add(read_.glyphs, more.glyphs);
-      add(read_.clips, more.clips), add(read_.transforms, more.transforms);
-    }
-    const resource_delta& all = read_;
+    before_ = observe(s);
+    if (full_) expect(look(twin()).content == before_.content, "the store shows other content than its twin");
     const kind_counts from = everything ? kind_counts{} : checked_rows_;
-    const kind_texts texts = texts_of(all, from);
+    if (everything) read_ = {};
+    const resource_delta more = stored(s, from);
+    const auto add = [](auto& to, const auto& rows) { to.insert(to.end(), rows.begin(), rows.end()); };
+    add(read_.paints, more.paints), add(read_.images, more.images), add(read_.glyphs, more.glyphs);
+    add(read_.clips, more.clips), add(read_.transforms, more.transforms);
+    const resource_delta& all = read_;
+    const kind_texts texts = texts_of(more);
     bool rows_hold = true;
     for (std::size_t k = 0; k < 5; ++k) {
       rows_hold = rows_hold && rows_[k].size() == from[k] + texts[k].size() &&
